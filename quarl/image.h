@@ -1,0 +1,308 @@
+// glimshape — libquarl
+// Purpose: vorn::Image<T>, the one raster type of the system: width × height pixels
+// with interleaved channels over a shared, reference-counted buffer.
+//
+// The member definitions live in quarl/impl/*.h and are compiled once, in
+// quarl/image.cpp, for the five element types: unsigned char, unsigned short,
+// unsigned int, float and double. Other element types are not supported.
+#ifndef QUARL_IMAGE_H
+#define QUARL_IMAGE_H
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <iosfwd>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace vorn {
+
+/// @brief A width × height image with `nchannels` interleaved channels of element type T.
+///
+/// Element order: channel fastest, then x, then y; the element of pixel (x, y),
+/// channel c is `data[c + (x + y * width) * nchannels]`. Row 0 is the first row in memory.
+///
+/// Copies and same-type assignments share the buffer (constant time); `copy()` and
+/// conversions between element types make new buffers. The reference count is atomic,
+/// so images that share a buffer may be copied and destroyed from different threads;
+/// the pixels themselves are not guarded.
+template <class T>
+class Image {
+ public:
+  using value_type = T;
+
+  // ---- Exceptions -------------------------------------------------------------------
+
+  /// @brief Thrown when a region lies outside the image ("Index error exception.").
+  class index_error : public std::exception {
+   public:
+    const char* what() const noexcept override;
+  };
+
+  /// @brief Thrown when two images (or an image and a region) disagree in size.
+  ///
+  /// Without sizes: "Dimension mismatch exception."; with sizes:
+  /// "Dimension mismatch exception: %dx%dx%d != %dx%dx%d" (first w, h, c; second w, h, c).
+  /// Every object carries its own text.
+  class size_mismatch : public std::exception {
+   public:
+    size_mismatch();
+    size_mismatch(const Image<T>& first, const Image<T>& second);
+    size_mismatch(int firstWidth, int firstHeight, int firstChannels, int secondWidth,
+                  int secondHeight, int secondChannels);
+    const char* what() const noexcept override;
+
+    int width1 = 0, width2 = 0, height1 = 0, height2 = 0, channels1 = 0, channels2 = 0;
+    bool haveSizes = false;
+
+   private:
+    std::string text;
+  };
+
+  /// @brief Thrown by operations that cannot apply to this image; `what()` is the message.
+  class invalid_operation : public std::exception {
+   public:
+    explicit invalid_operation(std::string message);
+    const char* what() const noexcept override;
+
+   private:
+    std::string message;
+  };
+
+  // ---- Construction, assignment and conversion --------------------------------------
+
+  /// An empty image: no buffer, all sizes 0.
+  Image();
+  /// Allocates w × h × nchannels elements (contents undefined) when w and h are both
+  /// non-zero; otherwise stores the sizes without a buffer. Negative sizes give an empty image.
+  Image(int w, int h, int nchannels = 1);
+  /// Starts empty and reads the file with `read`; an unreadable file leaves a 0 × 0 × 0 image.
+  explicit Image(const char* filename);
+  /// Shares other's buffer.
+  Image(const Image& other);
+  Image(Image&& other) noexcept;
+  /// Converting constructor (float images only): a new buffer holding other's elements
+  /// converted by the element conversion table.
+  template <class U, class V = T,
+            class = std::enable_if_t<std::is_same_v<V, float> && !std::is_same_v<U, float>>>
+  Image(const Image<U>& other) : Image() {
+    *this = other;
+  }
+  virtual ~Image();
+
+  /// The element buffer (null for an empty image).
+  virtual T* getDataPtr() const;
+
+  /// Shares other's buffer (after releasing this image's own); self-assignment does nothing.
+  Image& operator=(const Image& other);
+  Image& operator=(Image&& other) noexcept;
+  Image& operatorEquals(const Image& other);
+  /// Converting assignment: this image becomes a new, unshared image of other's sizes whose
+  /// elements are converted (full intensity maps to full intensity; integer targets wrap).
+  template <class U>
+  Image& operator=(const Image<U>& other);
+  /// Sets every element of every channel to v converted to T (sharers see the change).
+  Image& operator=(int v);
+  Image& operator=(double v);
+
+  /// Full intensity of the element type: 255, 65535, 4294967295, 1.0, 1.0.
+  static T representationMax();
+
+  /// Drops this image's share of the buffer; frees it when this was the last sharer.
+  void release();
+
+  // ---- Access -------------------------------------------------------------------------
+
+  int getWidth() const { return width; }
+  int getHeight() const { return height; }
+  /// Element of pixel (x, y), channel c; no bounds check.
+  T& operator()(int x, int y, int c) const { return data[c + (x + y * width) * nchannels]; }
+  T get(int x, int y, int c) const { return data[c + (x + y * width) * nchannels]; }
+  /// Flat element i; no bounds check.
+  T& operator[](int i) const { return data[i]; }
+  bool inBounds(int x, int y, int c) const {
+    return x >= 0 && x < width && y >= 0 && y < height && c >= 0 && c < nchannels;
+  }
+
+  /// Walks the pixels row by row; dereferencing gives channel 0 of the current pixel.
+  class iterator {
+   public:
+    iterator(const Image& image, int x, int y);
+    iterator& operator++();
+    T& operator*() const;
+    T* operator->() const;
+    bool operator==(const iterator& o) const;
+    bool operator!=(const iterator& o) const { return !(*this == o); }
+    int getX() const { return x; }
+    int getY() const { return y; }
+
+   private:
+    Image image;
+    int x, y;
+  };
+  iterator begin() const;
+  iterator end() const;
+
+  // ---- Copies and parts ---------------------------------------------------------------
+
+  /// A new image with its own buffer holding the same elements.
+  Image copy() const;
+  /// A w × h copy of the region at (x, y), moved and shrunk to lie inside the image.
+  Image subimage(int x, int y, int w, int h) const;
+  /// Copies sub into place at (x, y) (negative positions become 0).
+  /// @throws size_mismatch if the channel counts differ; index_error if sub does not fit.
+  void setSubimage(int x, int y, Image<T> sub);
+
+  // ---- Channels -----------------------------------------------------------------------
+
+  Image getChannel(int c) const;
+  void setChannel(int c, int v);
+  void setChannel(int c, double v);
+  void setChannel(int c, const Image& src, int srcChannel);
+  void setToChannel(int c);
+  /// (c0 + c1 + c2) / 3 for 3 or 4 channels, a copy for 1. @throws invalid_operation otherwise.
+  Image convertToGrayscale() const;
+  /// Adds an opaque alpha to 1 or 3 channels, a copy for 4. @throws invalid_operation otherwise.
+  Image convertToRgba() const;
+
+  // ---- Whole-image queries and in-place operations -----------------------------------
+
+  /// Smallest and largest element; (1e11, -1e11) for an image without elements.
+  void getRange(double& lo, double& hi) const;
+  Image<float> getNormalizedImage() const;
+  Image maximum() const;
+  Image len() const;
+  Image threshLess(const double* thresholds) const;
+  void abs();
+  void fabs();
+  Image map(const Image<unsigned int>& labels) const;
+  void print(const char* fmt, FILE* stream = stdout) const;
+  void print(std::ostream& os) const;
+  operator std::string() const;
+
+  // ---- Region operations (unsigned char only) ----------------------------------------
+
+  int visit(Image<unsigned char>& visited, int x, int y, int value) const;
+  void fill(int x, int y, int from, int to, int depth, int& budget);
+  void clean(int minSize, int value);
+
+  // ---- Arithmetic and comparisons ----------------------------------------------------
+
+  Image operator+(int v) const;
+  Image operator+(double v) const;
+  Image& operator+=(int v);
+  Image& operator+=(double v);
+  Image operator-(int v) const;
+  Image operator-(double v) const;
+  Image& operator-=(int v);
+  Image& operator-=(double v);
+  Image operator*(const int& v) const;
+  Image operator*(double v) const;
+  Image& operator*=(const int& v);
+  Image& operator*=(const double& v);
+  Image operator/(double v) const;
+  Image& operator/=(const double& v);
+  Image operator>(const double& v) const;
+  Image operator>=(const double& v) const;
+  Image operator<(const double& v) const;
+  Image operator<=(const double& v) const;
+  Image operator!=(const double& v) const;
+
+  Image operator+(const Image& o) const;
+  Image& operator+=(const Image& o);
+  Image operator-(const Image& o) const;
+  Image& operator-=(const Image& o);
+  Image operator*(const Image& o) const;
+  Image operator&(const Image& o) const;
+  const Image& operator&=(const Image& o) const;
+  Image operator|(const Image& o) const;
+  Image operator>(const Image& o) const;
+  Image operator>=(const Image& o) const;
+  Image operator<(const Image& o) const;
+  Image operator<=(const Image& o) const;
+  Image operator!() const;
+
+  // ---- Files (TGA, PPM/PGM, RFI natively; other names through the plug-ins) ---------
+
+  int read(const char* name);
+  int load(const char* name) { return read(name); }
+  int save(const char* name) const;
+  int write(const char* name) const { return save(name); }
+  int readTGA(const char* name);
+  int writeTGA(const char* name) const;
+  int readPPM(const char* name);
+  int writePPM(const char* name) const;
+  int readRFI(const char* name);
+  int writeRFI(const char* name) const;
+
+  // ---- Resampling and filters ---------------------------------------------------------
+
+  Image resize(int w, int h) const;
+  void bilinear(double x, double y, T* out, int n = -1) const;
+  T bilinear(double x, double y, int c) const;
+  Image boxFilter(int r) const;
+  Image<float> gradient(int c) const;
+  /// Correlation with a one-channel filter (float images only).
+  Image convolve(const Image<float>& filter) const;
+  std::vector<std::pair<float, float>> harris(int maxCorners, int subpixel) const;
+  Image rotateCW() const;
+  Image rotateCCW() const;
+  Image rotate180() const;
+  Image flip() const;
+  Image flop() const;
+
+  // ---- Distance transforms (unsigned char only) --------------------------------------
+
+  Image<float> edt(int c) const;
+  Image<float> edt_8sed(int c) const;
+
+  // ---- Textures -----------------------------------------------------------------------
+
+  /// w and h become the smallest powers of two not below width and height; true when
+  /// the image already has those sizes.
+  bool pow2size(int& w, int& h) const;
+  /// The OpenGL pixel format for this image's channel count (defined in quarl/texture.h).
+  int channelToGL() const;
+  /// Uploads into the bound 2-D texture (defined in quarl/texture.h, which links OpenGL).
+  void initTexture(int envMode) const;
+
+  // ---- Fields -------------------------------------------------------------------------
+
+  std::atomic<int32_t>* refcount = nullptr;
+  T* data = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t nchannels = 0;
+};
+
+using ImageUC = Image<unsigned char>;
+using ImageUS = Image<unsigned short>;
+using ImageUI = Image<unsigned int>;
+using ImageF = Image<float>;
+using ImageD = Image<double>;
+
+// Members defined for one element type only.
+template <> int Image<unsigned char>::visit(Image<unsigned char>&, int, int, int) const;
+template <> void Image<unsigned char>::fill(int, int, int, int, int, int&);
+template <> void Image<unsigned char>::clean(int, int);
+template <> Image<float> Image<float>::convolve(const Image<float>&) const;
+template <> Image<float> Image<unsigned char>::edt(int) const;
+template <> Image<float> Image<unsigned char>::edt_8sed(int) const;
+
+/// Writes P6 (3 channels) or P5 (1 channel); any other channel count gives an empty file.
+/// With flip non-zero the rows are written last first.
+int writePPM(unsigned char* data, int width, int height, const char* name, int channels,
+             int flip);
+
+extern template class Image<unsigned char>;
+extern template class Image<unsigned short>;
+extern template class Image<unsigned int>;
+extern template class Image<float>;
+extern template class Image<double>;
+
+}  // namespace vorn
+
+#endif
