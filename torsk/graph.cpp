@@ -116,22 +116,49 @@ struct SingleSource {
 
 SingleSource state;
 
+// What allocGraph really allocates: the public record first, so that a Graph_T* from
+// allocGraph can be turned back into its store.
+struct GraphStore {
+  Graph_T graph;
+  int* counts;           // records in each node's list
+  long negativeWeights;  // records whose weight is not >= 0
+};
+
+GraphStore* storeOf(Graph_T* g) { return reinterpret_cast<GraphStore*>(g); }
+
+// Each node's records live in one block of their own, oldest first, each linked to the
+// one before it, so a list is walked through consecutive memory: with one malloc per
+// record the lists of a large graph are scattered and Dijkstra waits on cache misses.
+// The block doubles when full (from 4 records), and its links are rebuilt after moving.
+int blockCapacity(int count) {
+  if (count == 0) return 0;
+  int cap = 4;
+  while (cap < count) cap *= 2;
+  return cap;
+}
+
 bool hasEdge(const Edge_T* list, int to) {
   for (; list; list = list->next)
     if (list->to == to) return true;
   return false;
 }
 
-void pushEdge(Edge_T*& list, int to, double w) {
-  Edge_T* e = static_cast<Edge_T*>(std::malloc(sizeof(Edge_T)));
-  if (!e) {
-    std::printf("graphAddEdge: out of memory\n");
-    return;
+bool pushEdge(GraphStore* s, int a, int to, double w) {
+  Edge_T*& head = s->graph.lists[a];
+  int& count = s->counts[a];
+  Edge_T* block = count > 0 ? head - (count - 1) : nullptr;
+  if (count == blockCapacity(count)) {
+    const int cap = count == 0 ? 4 : 2 * count;
+    Edge_T* grown = static_cast<Edge_T*>(std::realloc(block, sizeof(Edge_T) * cap));
+    if (!grown) return false;
+    block = grown;
+    for (int i = 0; i < count; ++i) block[i].next = i > 0 ? &block[i - 1] : nullptr;
   }
-  e->to = to;
-  e->weight = w;
-  e->next = list;
-  list = e;
+  block[count] = Edge_T{to, w, count > 0 ? &block[count - 1] : nullptr};
+  head = &block[count];
+  ++count;
+  if (!(w >= 0.0)) ++s->negativeWeights;
+  return true;
 }
 
 }  // namespace
@@ -141,15 +168,19 @@ Graph_T* allocGraph(int n) {
     std::printf("allocGraph: negative node count %d\n", n);
     return nullptr;
   }
-  Graph_T* g = static_cast<Graph_T*>(std::malloc(sizeof(Graph_T)));
-  if (!g) return nullptr;
-  g->nnodes = n;
-  g->lists = static_cast<Edge_T**>(std::calloc(n > 0 ? n : 1, sizeof(Edge_T*)));
-  if (!g->lists) {
-    std::free(g);
+  GraphStore* s = static_cast<GraphStore*>(std::malloc(sizeof(GraphStore)));
+  if (!s) return nullptr;
+  s->graph.nnodes = n;
+  s->graph.lists = static_cast<Edge_T**>(std::calloc(n > 0 ? n : 1, sizeof(Edge_T*)));
+  s->counts = static_cast<int*>(std::calloc(n > 0 ? n : 1, sizeof(int)));
+  s->negativeWeights = 0;
+  if (!s->graph.lists || !s->counts) {
+    std::free(s->graph.lists);
+    std::free(s->counts);
+    std::free(s);
     return nullptr;
   }
-  return g;
+  return &s->graph;
 }
 
 void graphAddEdge(Graph_T* g, int a, int b, double w) {
@@ -158,8 +189,11 @@ void graphAddEdge(Graph_T* g, int a, int b, double w) {
     std::printf("graphAddEdge: edge %d-%d outside the %d nodes\n", a, b, g->nnodes);
     return;
   }
-  if (!hasEdge(g->lists[a], b)) pushEdge(g->lists[a], b, w);
-  if (!hasEdge(g->lists[b], a)) pushEdge(g->lists[b], a, w);
+  GraphStore* s = storeOf(g);
+  bool ok = true;
+  if (!hasEdge(g->lists[a], b)) ok = pushEdge(s, a, b, w);
+  if (ok && !hasEdge(g->lists[b], a)) ok = pushEdge(s, b, a, w);
+  if (!ok) std::printf("graphAddEdge: out of memory for edge %d-%d\n", a, b);
 }
 
 void printGraph(Graph_T* g) {
@@ -173,16 +207,12 @@ void printGraph(Graph_T* g) {
 
 void freeGraph(Graph_T* g) {
   if (!g) return;
-  for (int i = 0; i < g->nnodes; ++i) {
-    Edge_T* e = g->lists[i];
-    while (e) {
-      Edge_T* next = e->next;
-      std::free(e);
-      e = next;
-    }
-  }
+  GraphStore* s = storeOf(g);
+  for (int i = 0; i < g->nnodes; ++i)
+    if (s->counts[i] > 0) std::free(g->lists[i] - (s->counts[i] - 1));
   std::free(g->lists);
-  std::free(g);
+  std::free(s->counts);
+  std::free(s);
 }
 
 void allocSingleSource(Graph_T* g) {
@@ -221,13 +251,15 @@ int dij(Graph_T* g, int source) {
   }
   // Dijkstra cannot revisit a node already taken from the heap, which a negative edge
   // would require; refuse such graphs instead of returning wrong distances.
-  for (int i = 0; i < g->nnodes; ++i)
-    for (const Edge_T* e = g->lists[i]; e; e = e->next)
-      if (!(e->weight >= 0.0)) {
-        std::printf("dij: refused, edge %d-%d has the negative weight %f\n", i, e->to,
-                    e->weight);
-        return -1;
-      }
+  if (storeOf(g)->negativeWeights > 0) {
+    for (int i = 0; i < g->nnodes; ++i)
+      for (const Edge_T* e = g->lists[i]; e; e = e->next)
+        if (!(e->weight >= 0.0)) {
+          std::printf("dij: refused, edge %d-%d has the negative weight %f\n", i, e->to,
+                      e->weight);
+          return -1;
+        }
+  }
   if (initSingleSource(source, g->nnodes) != 0) return -1;
 
   Heap& heap = *state.heap;

@@ -78,6 +78,10 @@ struct Edge_T {
 
 /// @brief Undirected graph of the function interface: one singly linked list per node,
 /// newest record first, at most one record per neighbour.
+///
+/// Graphs are made by allocGraph and changed only through graphAddEdge (the lists may be
+/// read freely); adding an edge may move a node's records, so pointers to records are
+/// valid only until the next graphAddEdge on the same graph.
 struct Graph_T {
   Edge_T** lists;
   int nnodes;
@@ -90,7 +94,7 @@ Graph_T* allocGraph(int n);
 void graphAddEdge(Graph_T* g, int a, int b, double w);
 /// @brief Prints "id :[to,weight] …" per node on stdout; nothing for a null graph.
 void printGraph(Graph_T* g);
-/// @brief Frees every record, the lists and the graph; nothing for null.
+/// @brief Frees every record, the lists and the graph (made by allocGraph); nothing for null.
 void freeGraph(Graph_T* g);
 
 // Single-source state shared by the whole library: one computation at a time per

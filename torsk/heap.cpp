@@ -2,9 +2,12 @@
 // Purpose: the indexed binary min-heap.
 #include "torsk/heap.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -18,8 +21,12 @@ Heap::Heap(int capacity_) {
   if (capacity_ < 0)
     throw std::invalid_argument("Heap: negative capacity " + std::to_string(capacity_));
   capacity = capacity_;
-  pos.assign(capacity, -1);
-  nodes.assign(capacity, Node{0, 0.0});
+  pos.reset(new int[capacity > 0 ? capacity : 1]);
+  std::fill(pos.get(), pos.get() + capacity, -1);
+  // calloc: large blocks come zeroed from the system and are only touched as the heap
+  // grows, which keeps a short-lived heap over many ids (one per Dijkstra call) cheap.
+  nodes.reset(static_cast<Node*>(std::calloc(capacity > 0 ? capacity : 1, sizeof(Node))));
+  if (!nodes) throw std::bad_alloc();
   count = 0;
 }
 
@@ -29,8 +36,8 @@ Heap::~Heap() {
 }
 
 void Heap::removeAll() {
-  pos.assign(capacity, -1);
-  nodes.assign(capacity, Node{0, 0.0});
+  std::fill(pos.get(), pos.get() + capacity, -1);
+  std::memset(static_cast<void*>(nodes.get()), 0, sizeof(Node) * capacity);
   count = 0;
 }
 

@@ -3,7 +3,8 @@
 #ifndef TORSK_HEAP_H
 #define TORSK_HEAP_H
 
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 /// @brief Binary min-heap of (id, key) pairs over the ids 0 … capacity − 1, with an index
 /// from each id to its node so that a key can be read, lowered or raised in O(log n).
@@ -18,6 +19,8 @@ class Heap {
   /// @warning A negative capacity throws std::invalid_argument.
   explicit Heap(int capacity);
   ~Heap();
+  Heap(const Heap&) = delete;
+  Heap& operator=(const Heap&) = delete;
 
   /// @brief Empties the heap for reuse; the capacity stays.
   void removeAll();
@@ -74,8 +77,12 @@ class Heap {
     double key;
   };
 
-  std::vector<int> pos;     // id → node index, −1 when absent
-  std::vector<Node> nodes;  // the heap in array form
+  struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+  };
+
+  std::unique_ptr<int[]> pos;                  // id → node index, −1 when absent
+  std::unique_ptr<Node[], FreeDeleter> nodes;  // the heap in array form
   int count = 0;
   int capacity = 0;
 };
