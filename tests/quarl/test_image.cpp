@@ -125,6 +125,33 @@ TEST(Image, EmptyImagesOwnNoBuffer) {
   EXPECT_EQ(missing.width, 0);
 }
 
+TEST(Image, ReleasedImageIsHarmless) {
+  Image<float> a(3, 2, 3);
+  a = 0.5;
+  Image<float> sharer(a);
+  a.release();  // a still shared buffer stays with its other user
+  EXPECT_EQ(a.data, nullptr);
+  EXPECT_EQ(int(*sharer.refcount), 1);
+  EXPECT_EQ(sharer[17], 0.5f);
+  EXPECT_EQ(a.copy().data, nullptr);
+  EXPECT_EQ(a.getChannel(1).data, nullptr);
+  EXPECT_EQ(a.convertToGrayscale().data, nullptr);
+  EXPECT_EQ(a.convertToRgba().data, nullptr);
+  EXPECT_EQ(a.subimage(0, 0, 2, 2).data, nullptr);
+  EXPECT_EQ(a.maximum().data, nullptr);
+  Image<unsigned char> u;
+  u = a;
+  EXPECT_EQ(u.data, nullptr);
+  EXPECT_EQ(u.width, 0);
+  Image<float> b(3, 2, 3);
+  EXPECT_THROW(b.setChannel(0, a, 0), Image<float>::size_mismatch);
+}
+
+TEST(Image, SizesBeyondIndexRangeAreRefused) {
+  EXPECT_THROW(Image<unsigned char>(65536, 65536, 1), std::bad_alloc);
+  EXPECT_THROW(Image<float>(46341, 46341, 1), std::bad_alloc);
+}
+
 TEST(Image, AtomicCountAcrossThreads) {
   Image<unsigned char> a(8, 8, 1);
   auto churn = [&a] {
