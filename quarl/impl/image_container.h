@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <sstream>
@@ -169,8 +170,9 @@ Image<T>::Image(int w, int h, int nc) {
   height = h;
   nchannels = nc;
   if (w != 0 && h != 0) {
-    data = new T[detail::elementCount(w, h, nc)];
+    std::unique_ptr<T[]> buffer(new T[detail::elementCount(w, h, nc)]);
     refcount = new std::atomic<int32_t>(1);
+    data = buffer.release();
   }
 }
 
@@ -324,7 +326,8 @@ bool Image<T>::iterator::operator==(const iterator& o) const {
 
 template <class T>
 typename Image<T>::iterator Image<T>::begin() const {
-  return iterator(*this, 0, 0);
+  // Without pixels begin equals end, so a loop over a 0 × h image never dereferences.
+  return iterator(*this, 0, (width > 0 && data) ? 0 : height);
 }
 
 template <class T>

@@ -175,6 +175,8 @@ TEST(Image, IteratorWalksRowsOnChannelZero) {
   EXPECT_EQ(seen, (std::vector<int>{0, 2, 4, 6, 8, 10}));
   Image<unsigned short> other = a.copy();
   EXPECT_FALSE(a.begin() == other.begin());
+  Image<unsigned short> thin(0, 4, 1);
+  EXPECT_TRUE(thin.begin() == thin.end());
 }
 
 // ---- Element conversions ---------------------------------------------------------------
