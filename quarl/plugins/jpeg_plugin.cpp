@@ -7,6 +7,7 @@
 // skips a destructor; images are allocated by the callers, outside those frames.
 #include <csetjmp>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -141,6 +142,7 @@ bool jpeg_readMemory(const unsigned char* bytes, size_t n, const char* name,
   d.err = &err.pub;
   jpeg_create_decompress(&d);
   bool ok = false;
+  std::exception_ptr pending;
   try {
     if (jpegStart(&d, &err, bytes, n)) {
       int w = static_cast<int>(d.output_width);
@@ -154,8 +156,12 @@ bool jpeg_readMemory(const unsigned char* bytes, size_t n, const char* name,
     }
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "jpeg_read: %s: out of memory\n", name);
+  } catch (...) {
+    // A cast error from the target: clean up, then let the caller report it.
+    pending = std::current_exception();
   }
   jpeg_destroy_decompress(&d);
+  if (pending) std::rethrow_exception(pending);
   return ok;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <vector>
@@ -159,6 +160,7 @@ bool png_readMemory(const unsigned char* bytes, size_t n, const char* name, Imag
   png_infop info = png_create_info_struct(p);
   png_infop endInfo = info ? png_create_info_struct(p) : nullptr;
   bool ok = false;
+  std::exception_ptr pending;
   if (info && endInfo) {
     try {
       PngLayout layout;
@@ -169,9 +171,13 @@ bool png_readMemory(const unsigned char* bytes, size_t n, const char* name, Imag
     } catch (const std::bad_alloc&) {
       std::fprintf(stderr, "png_read: %s: out of memory\n", name);
       ok = false;
+    } catch (...) {
+      // A cast error from the target: clean up, then let the caller report it.
+      pending = std::current_exception();
     }
   }
   png_destroy_read_struct(&p, info ? &info : nullptr, endInfo ? &endInfo : nullptr);
+  if (pending) std::rethrow_exception(pending);
   return ok;
 }
 

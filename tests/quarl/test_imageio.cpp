@@ -603,6 +603,32 @@ TEST_F(DamagedFiles, TruncatedJpegFailsInsteadOfFillingGrey) {
   EXPECT_EQ(img.width, 1);
 }
 
+TEST_F(DamagedFiles, TruncatedProgressiveJpegFails) {
+  // A progressive file is consumed whole when decompression starts; a cut shows up there.
+  vorn::Image<unsigned char> img = noiseImage(64, 48, 3, 9);
+  std::vector<int> s(img.data, img.data + 64 * 48 * 3);
+  writeBytes(dir / "p.ppm", makePnm(64, 48, 3, 255, s));
+  ASSERT_EQ(run("cjpeg -progressive " + path("p.ppm") + " > " + path("p.jpg")), 0);
+  std::vector<unsigned char> jpg = readBytes(dir / "p.jpg");
+  vorn::Image<unsigned char> back;
+  vorn::ImagePointer target(back);
+  ASSERT_TRUE(vorn::jpeg_readMemory(jpg.data(), jpg.size(), "p.jpg", target));
+  testing::internal::CaptureStderr();
+  for (size_t n = 0; n + 2 < jpg.size(); n += 97)
+    EXPECT_FALSE(vorn::jpeg_readMemory(jpg.data(), n, "p.jpg", target)) << n;
+  testing::internal::GetCapturedStderr();
+}
+
+TEST_F(DamagedFiles, CastErrorFromTheTargetReachesTheCaller) {
+  std::vector<unsigned char> png = validFile("png");
+  std::vector<unsigned char> jpg = validFile("jpg");
+  vorn::Image<unsigned char> img;
+  vorn::ImagePointer target(img);
+  target.type = 0;
+  EXPECT_THROW(vorn::png_readMemory(png.data(), png.size(), "x.png", target), const char*);
+  EXPECT_THROW(vorn::jpeg_readMemory(jpg.data(), jpg.size(), "x.jpg", target), const char*);
+}
+
 TEST_F(DamagedFiles, RandomBytesAfterAValidSignatureAreRefused) {
   std::mt19937 rng(42);
   const unsigned char pngSig[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
