@@ -428,6 +428,13 @@ TEST_F(ImageIOTest, PngFromNetpbmReadsPixelEqual) {
   ASSERT_TRUE(vorn::readImage(path("rgb.png").c_str(), back));
   EXPECT_TRUE(sameImage(back, rgb));
 
+  // The same pixels, Adam7-interlaced.
+  ASSERT_EQ(run("pnmtopng -force -interlace " + path("rgb.ppm") + " > " + path("rgbi.png")), 0);
+  ASSERT_EQ(readBytes(dir / "rgbi.png")[28], 1) << "expected an interlaced file";
+  vorn::Image<unsigned char> interlaced;
+  ASSERT_TRUE(vorn::readImage(path("rgbi.png").c_str(), interlaced));
+  EXPECT_TRUE(sameImage(interlaced, rgb));
+
   // 2-bit greyscale (maxval 3): expanded to bytes, v × 255 / 3.
   writeBytes(dir / "g2.pgm", makePnm(4, 1, 1, 3, {0, 1, 2, 3}));
   ASSERT_EQ(run("pnmtopng -force " + path("g2.pgm") + " > " + path("g2.png")), 0);
