@@ -273,18 +273,22 @@ void Path::Node::appendSplit(const Vec2d& start, std::vector<double>& ts, double
   // midpoint on the chord while the rest bulges out on both sides), hairpins that
   // overshoot an end of the chord, and small loops on a short chord. Checking the
   // eighths against the chord segment catches them; the midpoint goes first because
-  // most pieces that are split fail there.
-  bool bent = chord.distance(evaluate(start, tm)) >= tolerance;
-  static const int order[] = {2, 6, 1, 3, 5, 7};
-  for (int k : order) {
-    if (bent) break;
-    bent = chord.distance(evaluate(start, t0 + (t1 - t0) * (k / 8.0))) >= tolerance;
+  // most pieces that are split fail there. A piece whose points overflow is not split:
+  // its points are dropped by the caller, and halving it would only waste time.
+  bool broken = !isFinite(a) || !isFinite(b);
+  bool bent = false;
+  static const double eighths[] = {4, 2, 6, 1, 3, 5, 7};
+  for (double k : eighths) {
+    if (bent || broken) break;
+    const Vec2d p = evaluate(start, k == 4 ? tm : t0 + (t1 - t0) * (k / 8.0));
+    broken = !isFinite(p);
+    bent = !broken && chord.distance(p) >= tolerance;
   }
   const bool whole = t0 == 0.0 && t1 == 1.0;
   // Halving stops at a fixed depth: a curve far larger than the tolerance (path data is
   // untrusted) would otherwise need astronomically many pieces.
   const bool splittable = t1 - t0 > std::ldexp(1.0, -maxSplitDepth);
-  if ((bent || whole) && splittable) {
+  if ((bent || whole) && splittable && !broken) {
     appendSplit(start, ts, tolerance, t0, tm, addStart, false);
     appendSplit(start, ts, tolerance, tm, t1, true, addEnd);
     return;

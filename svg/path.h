@@ -93,7 +93,7 @@ public:
   /// Deepest halving of one node during flattening.
   static constexpr int maxSplitDepth = 16;
   /// Most points one polygon may get; a path needing more flattens to nothing.
-  static constexpr int maxPolygonPoints = 1 << 22;
+  static constexpr int maxPolygonPoints = 1 << 20;
 
   /// @brief An empty path.
   Path() = default;
