@@ -65,20 +65,22 @@ void reportNonFinite(char letter) {
 
 class CommandReader {
 public:
-  explicit CommandReader(PathSink& sink) : sink(sink) {}
+  explicit CommandReader(PathSink& sink) : sink(sink) { in.imbue(std::locale::classic()); }
 
   void run(const std::string& token) {
-    std::istringstream in(token);
-    in.imbue(std::locale::classic());
+    // One stream serves every command: making and imbuing a stream costs more than
+    // reading a command's numbers.
+    in.clear();
+    in.str(token);
     char letter = 0;
     in.get(letter);
     switch (letter) {
-      case 'M': case 'm': move(in, letter); break;
-      case 'L': case 'l': line(in, letter); break;
-      case 'H': case 'h': horizontal(in, letter); break;
-      case 'V': case 'v': vertical(in, letter); break;
-      case 'C': case 'c': curve(in, letter); break;
-      case 'A': arc(in, letter); break;
+      case 'M': case 'm': move(letter); break;
+      case 'L': case 'l': line(letter); break;
+      case 'H': case 'h': horizontal(letter); break;
+      case 'V': case 'v': vertical(letter); break;
+      case 'C': case 'c': curve(letter); break;
+      case 'A': arc(letter); break;
       case 'Z': case 'z':
         sink.closePath();
         current = subpathStart;
@@ -93,7 +95,7 @@ private:
     return relative ? Vec2d(current.x + x, current.y + y) : Vec2d(x, y);
   }
 
-  void move(std::istringstream& in, char letter) {
+  void move(char letter) {
     const bool relative = letter == 'm';
     bool first = true;
     do {
@@ -113,19 +115,19 @@ private:
     } while (in.good());
   }
 
-  void line(std::istringstream& in, char letter) {
+  void line(char letter) {
     double x = 0.0, y = 0.0;
     in >> x >> y;
     lineTo(place(letter == 'l', x, y), letter);
   }
 
-  void horizontal(std::istringstream& in, char letter) {
+  void horizontal(char letter) {
     float x = 0.0f;
     in >> x;
     lineTo(Vec2d(letter == 'h' ? current.x + x : x, current.y), letter);
   }
 
-  void vertical(std::istringstream& in, char letter) {
+  void vertical(char letter) {
     float y = 0.0f;
     in >> y;
     lineTo(Vec2d(current.x, letter == 'v' ? current.y + y : y), letter);
@@ -140,7 +142,7 @@ private:
     current = p;
   }
 
-  void curve(std::istringstream& in, char letter) {
+  void curve(char letter) {
     if (!hasMore(in)) return;
     const bool relative = letter == 'c';
     do {
@@ -158,7 +160,7 @@ private:
     } while (in.good());
   }
 
-  void arc(std::istringstream& in, char letter) {
+  void arc(char letter) {
     double rx = 0.0, ry = 0.0, rotation = 0.0, x = 0.0, y = 0.0;
     int largeArc = 0, sweep = 0;
     in >> rx >> ry >> rotation >> largeArc >> sweep >> x >> y;
@@ -172,6 +174,7 @@ private:
   }
 
   PathSink& sink;
+  std::istringstream in;
   Vec2d current{0.0, 0.0};
   Vec2d subpathStart{0.0, 0.0};
 };
