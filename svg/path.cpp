@@ -91,6 +91,17 @@ public:
   }
 
 private:
+  // Stores into v only what was read in full: a number that is malformed or out of
+  // range leaves v as it was (the stream would store 0 or the largest value) and
+  // fails the stream, which ends the command's repetition.
+  template <class T>
+  bool read(T& v) {
+    T value{};
+    if (!(in >> value)) return false;
+    v = value;
+    return true;
+  }
+
   Vec2d place(bool relative, double x, double y) const {
     return relative ? Vec2d(current.x + x, current.y + y) : Vec2d(x, y);
   }
@@ -100,7 +111,7 @@ private:
     bool first = true;
     do {
       double x = 0.0, y = 0.0;
-      in >> x >> y;
+      if (read(x)) read(y);
       const Vec2d p = place(relative, x, y);
       if (!isFinite(p)) {
         reportNonFinite(letter);
@@ -117,19 +128,19 @@ private:
 
   void line(char letter) {
     double x = 0.0, y = 0.0;
-    in >> x >> y;
+    if (read(x)) read(y);
     lineTo(place(letter == 'l', x, y), letter);
   }
 
   void horizontal(char letter) {
     float x = 0.0f;
-    in >> x;
+    read(x);
     lineTo(Vec2d(letter == 'h' ? current.x + x : x, current.y), letter);
   }
 
   void vertical(char letter) {
     float y = 0.0f;
-    in >> y;
+    read(y);
     lineTo(Vec2d(current.x, letter == 'v' ? current.y + y : y), letter);
   }
 
@@ -147,7 +158,9 @@ private:
     const bool relative = letter == 'c';
     do {
       double v[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-      in >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5];
+      for (double& value : v) {
+        if (!read(value)) break;
+      }
       const Vec2d c1 = place(relative, v[0], v[1]);
       const Vec2d c2 = place(relative, v[2], v[3]);
       const Vec2d p = place(relative, v[4], v[5]);
@@ -163,7 +176,9 @@ private:
   void arc(char letter) {
     double rx = 0.0, ry = 0.0, rotation = 0.0, x = 0.0, y = 0.0;
     int largeArc = 0, sweep = 0;
-    in >> rx >> ry >> rotation >> largeArc >> sweep >> x >> y;
+    if (read(rx) && read(ry) && read(rotation) && read(largeArc) && read(sweep) && read(x)) {
+      read(y);
+    }
     const Vec2d p(x, y);
     if (!isFinite(p) || !std::isfinite(rx)) {
       reportNonFinite(letter);

@@ -220,6 +220,12 @@ TEST(PathParser, NumbersAndSeparators) {
     EXPECT_TRUE(isNode(path.nodes[1], Node::LineTo, Vec2d(30, 40)));
     EXPECT_TRUE(isNode(path.nodes[2], Node::LineTo, Vec2d(25, 35)));
   }
+  {  // an out-of-range number is not read: its field stays 0 and the pairs stop
+    const Path path = parsed("M 1e999 5 6 7 L 1 1 H 1e39");
+    ASSERT_EQ(path.nodes.size(), 3u);
+    EXPECT_TRUE(isNode(path.nodes[0], Node::MoveTo, Vec2d(0, 0)));
+    EXPECT_TRUE(isNode(path.nodes[2], Node::LineTo, Vec2d(0, 1)));
+  }
   EXPECT_TRUE(parsed("").nodes.empty());
   EXPECT_TRUE(parsed("  12 34,, -5 ").nodes.empty());
 }
