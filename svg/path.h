@@ -19,8 +19,9 @@
 /// output and is skipped; 'e' and 'E' belong to numbers. The current point starts at
 /// (0, 0) and returns to the subpath's start after Z or z. A number with a negative
 /// exponent such as 1e-5 stays one number.
-/// @warning Parsing never fails. A number that cannot be read counts as 0 and ends the
-///          repetition of M, m, C and c. A command whose coordinates come out infinite or
+/// @warning Parsing never fails. A number that cannot be read (malformed or outside the
+///          range of its type) leaves its field at 0 and ends the repetition of M, m, C
+///          and c; the command being read is still made. A command whose coordinates come out infinite or
 ///          NaN (for example relative steps adding up past the double range) is reported
 ///          on standard output and dropped, and the current point stays where it was.
 void parsePathData(const std::string& data, PathSink& sink);
@@ -118,6 +119,7 @@ public:
   /// @brief Replays the nodes, in order, as commands into @p sink.
   void feed(PathSink& sink) const;
 
+  /// The nodes in document order; the document reader scales them in place.
   std::vector<Node> nodes;
 };
 
