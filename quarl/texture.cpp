@@ -1,5 +1,6 @@
 // glimshape — libquarl
 // Purpose: the library-wide power-of-two texture mode and pow2size.
+#define QUARL_TEXTURE_MODE_ONLY
 #include "quarl/texture.h"
 
 namespace vorn {

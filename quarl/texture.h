@@ -7,12 +7,6 @@
 #ifndef QUARL_TEXTURE_H
 #define QUARL_TEXTURE_H
 
-#include <GL/gl.h>
-
-#include <cstdio>
-#include <cstring>
-#include <type_traits>
-
 #include "quarl/image.h"
 
 namespace vorn {
@@ -33,6 +27,18 @@ image_pow2mode_t imageGetPow2Mode();
 /// @brief Sets the power-of-two mode for every later upload.
 void imageSetPow2Mode(image_pow2mode_t mode);
 
+}  // namespace vorn
+
+// libquarl compiles only the part above, so building it needs no OpenGL headers.
+#ifndef QUARL_TEXTURE_MODE_ONLY
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+namespace vorn {
 namespace detail {
 
 // The pixel type OpenGL reads the element buffer as. Doubles have no OpenGL type and
@@ -115,4 +121,5 @@ void Image<T>::initTexture(int envMode) const {
 
 }  // namespace vorn
 
+#endif  // QUARL_TEXTURE_MODE_ONLY
 #endif
