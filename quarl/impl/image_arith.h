@@ -14,6 +14,7 @@
 #include <type_traits>
 
 #include "quarl/image.h"
+#include "quarl/impl/image_container.h"
 
 namespace vorn {
 namespace detail {
@@ -28,23 +29,11 @@ inline std::size_t elementCount(const Image<T>& im) {
   return std::size_t(im.width) * std::size_t(im.height) * std::size_t(im.nchannels);
 }
 
-/// A double result stored in an unsigned element: truncated toward zero, then the low bits
-/// kept (modulo 2^32, hence modulo the element's range). NaN, infinities and magnitudes
-/// beyond 2^63 have no low bits to keep and give 0.
-template <class T>
-inline T wrapDouble(double v) {
-  if (!(v > -9.2e18 && v < 9.2e18)) return T(0);
-  return T(std::uint32_t(std::int64_t(v)));
-}
-
-/// The result of a double-scalar operation stored in T (see the file comment).
+/// The result of a double-scalar operation stored in T: rounded for floating elements;
+/// truncated toward zero and wrapped to the element's range for unsigned ones.
 template <class T>
 inline T storeDouble(double v) {
-  if constexpr (isFloatElement<T>) {
-    return T(v);
-  } else {
-    return wrapDouble<T>(v);
-  }
+  return fromDouble<T>(v);
 }
 
 /// A floating element read as a 32-bit unsigned integer without scaling, for operator|:
