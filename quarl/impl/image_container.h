@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <ostream>
 #include <sstream>
 
@@ -96,6 +98,13 @@ inline size_t elementCount(int w, int h, int c) {
   return size_t(w) * size_t(h) * size_t(c);
 }
 
+/// @brief True for an image that has pixels by its sizes but no buffer, which is what an
+/// explicit `release` leaves behind; operations treat it as having no pixels.
+template <class T>
+bool isReleased(const Image<T>& im) {
+  return !im.data && im.width != 0 && im.height != 0;
+}
+
 }  // namespace detail
 
 // ---- Exceptions -----------------------------------------------------------------------
@@ -155,12 +164,15 @@ Image<T>::Image(int w, int h, int nc) {
   // Negative sizes would make w * h * nc meaningless (two negatives multiply to a
   // positive count), so such an image stays empty.
   if (w < 0 || h < 0 || nc < 0) return;
+  // Element access indexes with 32-bit integers; a larger buffer could not be addressed.
+  if (detail::elementCount(w, h, nc) > size_t(INT32_MAX)) throw std::bad_alloc();
   width = w;
   height = h;
   nchannels = nc;
   if (w != 0 && h != 0) {
-    data = new T[detail::elementCount(w, h, nc)];
+    std::unique_ptr<T[]> buffer(new T[detail::elementCount(w, h, nc)]);
     refcount = new std::atomic<int32_t>(1);
+    data = buffer.release();
   }
 }
 
@@ -250,6 +262,10 @@ Image<T>& Image<T>::operator=(Image&& other) noexcept {
 template <class T>
 template <class U>
 Image<T>& Image<T>::operator=(const Image<U>& other) {
+  if (detail::isReleased(other)) {
+    *this = Image<T>(0, 0, other.nchannels);
+    return *this;
+  }
   *this = Image<T>(other.width, other.height, other.nchannels);
   if (data && other.data)
     detail::convertElements<T, U>(other.data, data,
@@ -310,7 +326,8 @@ bool Image<T>::iterator::operator==(const iterator& o) const {
 
 template <class T>
 typename Image<T>::iterator Image<T>::begin() const {
-  return iterator(*this, 0, 0);
+  // Without pixels begin equals end, so a loop over a 0 × h image never dereferences.
+  return iterator(*this, 0, (width > 0 && data) ? 0 : height);
 }
 
 template <class T>
@@ -322,6 +339,7 @@ typename Image<T>::iterator Image<T>::end() const {
 
 template <class T>
 Image<T> Image<T>::copy() const {
+  if (detail::isReleased(*this)) return Image(0, 0, nchannels);
   Image result(width, height, nchannels);
   if (result.data && data)
     std::memcpy(result.data, data, detail::elementCount(width, height, nchannels) * sizeof(T));
@@ -330,6 +348,7 @@ Image<T> Image<T>::copy() const {
 
 template <class T>
 Image<T> Image<T>::subimage(int x, int y, int w, int h) const {
+  if (detail::isReleased(*this)) return Image(0, 0, nchannels);
   w = std::max(w, 1);
   h = std::max(h, 1);
   // A region larger than the image is shrunk to it; moving it alone would leave it
@@ -367,6 +386,7 @@ template <class T>
 Image<T> Image<T>::getChannel(int c) const {
   if (nchannels == 0) return Image();
   if (c < 0 || c >= nchannels) throw index_error();
+  if (detail::isReleased(*this)) return Image(0, 0, 1);
   Image result(width, height, 1);
   if (!result.data) return result;
   const size_t n = size_t(width) * size_t(height);
@@ -399,7 +419,7 @@ void Image<T>::setChannel(int c, const Image& src, int srcChannel) {
   if (nchannels == 0 || !data) return;
   if (c < 0 || c >= nchannels || srcChannel < 0 || srcChannel >= src.nchannels)
     throw index_error();
-  if (src.width < width || src.height < height) throw size_mismatch(*this, src);
+  if (src.width < width || src.height < height || !src.data) throw size_mismatch(*this, src);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) (*this)(x, y, c) = src(x, y, srcChannel);
 }
@@ -424,6 +444,7 @@ Image<T> Image<T>::convertToGrayscale() const {
     std::snprintf(buf, sizeof buf, "Cannot convert %d channels to grayscale.\n", nchannels);
     throw invalid_operation(buf);
   }
+  if (detail::isReleased(*this)) return Image(0, 0, 1);
   Image result(width, height, 1);
   if (!result.data) return result;
   const size_t n = size_t(width) * size_t(height);
@@ -444,6 +465,7 @@ Image<T> Image<T>::convertToRgba() const {
                   nchannels);
     throw invalid_operation(buf);
   }
+  if (detail::isReleased(*this)) return Image(0, 0, 4);
   Image result(width, height, 4);
   if (!result.data) return result;
   const size_t n = size_t(width) * size_t(height);
@@ -509,6 +531,7 @@ Image<float> Image<T>::getNormalizedImage() const {
 
 template <class T>
 Image<T> Image<T>::maximum() const {
+  if (detail::isReleased(*this)) return Image(0, 0, 1);
   Image result(width, height, 1);
   if (!result.data) return result;
   const size_t n = size_t(width) * size_t(height);
@@ -524,6 +547,7 @@ Image<T> Image<T>::maximum() const {
 
 template <class T>
 Image<T> Image<T>::len() const {
+  if (detail::isReleased(*this)) return Image(0, 0, 1);
   Image result(width, height, 1);
   if (!result.data) return result;
   const size_t n = size_t(width) * size_t(height);
@@ -539,6 +563,7 @@ Image<T> Image<T>::len() const {
 template <class T>
 Image<T> Image<T>::threshLess(const double* thresholds) const {
   if (!thresholds && nchannels > 0) throw invalid_operation("threshLess: no thresholds given.");
+  if (detail::isReleased(*this)) return Image(0, 0, 1);
   Image result(width, height, 1);
   if (!result.data) return result;
   const size_t n = size_t(width) * size_t(height);
@@ -582,6 +607,7 @@ void Image<T>::fabs() {
 
 template <class T>
 Image<T> Image<T>::map(const Image<unsigned int>& labels) const {
+  if (detail::isReleased(*this)) return Image(0, 0, nchannels);
   Image result(width, height, nchannels);
   if (labels.width != width || labels.height != height) {
     std::printf("Image::map inconsistent sizes for map %dx%d!=%dx%d\n", width, height,
@@ -589,7 +615,7 @@ Image<T> Image<T>::map(const Image<unsigned int>& labels) const {
     return result;
   }
   if (!result.data || nchannels == 0) return result;
-  if (labels.nchannels < 1) throw size_mismatch(width, height, nchannels, labels.width,
+  if (labels.nchannels < 1 || !labels.data) throw size_mismatch(width, height, nchannels, labels.width,
                                                 labels.height, labels.nchannels);
   const size_t npixels = size_t(width) * size_t(height);
   for (size_t i = 0; i < npixels; ++i) {
@@ -653,7 +679,8 @@ template <>
 int Image<unsigned char>::visit(Image<unsigned char>& visited, int x, int y,
                                 int value) const {
   if (!inBounds(x, y, 0) || !data) return 0;
-  if (visited.width < width || visited.height < height || visited.nchannels < 1)
+  if (visited.width < width || visited.height < height || visited.nchannels < 1 ||
+      !visited.data)
     throw size_mismatch(width, height, nchannels, visited.width, visited.height,
                         visited.nchannels);
   // A position can be queued more than once before it is marked, so the queue grows

@@ -125,6 +125,33 @@ TEST(Image, EmptyImagesOwnNoBuffer) {
   EXPECT_EQ(missing.width, 0);
 }
 
+TEST(Image, ReleasedImageIsHarmless) {
+  Image<float> a(3, 2, 3);
+  a = 0.5;
+  Image<float> sharer(a);
+  a.release();  // a still shared buffer stays with its other user
+  EXPECT_EQ(a.data, nullptr);
+  EXPECT_EQ(int(*sharer.refcount), 1);
+  EXPECT_EQ(sharer[17], 0.5f);
+  EXPECT_EQ(a.copy().data, nullptr);
+  EXPECT_EQ(a.getChannel(1).data, nullptr);
+  EXPECT_EQ(a.convertToGrayscale().data, nullptr);
+  EXPECT_EQ(a.convertToRgba().data, nullptr);
+  EXPECT_EQ(a.subimage(0, 0, 2, 2).data, nullptr);
+  EXPECT_EQ(a.maximum().data, nullptr);
+  Image<unsigned char> u;
+  u = a;
+  EXPECT_EQ(u.data, nullptr);
+  EXPECT_EQ(u.width, 0);
+  Image<float> b(3, 2, 3);
+  EXPECT_THROW(b.setChannel(0, a, 0), Image<float>::size_mismatch);
+}
+
+TEST(Image, SizesBeyondIndexRangeAreRefused) {
+  EXPECT_THROW(Image<unsigned char>(65536, 65536, 1), std::bad_alloc);
+  EXPECT_THROW(Image<float>(46341, 46341, 1), std::bad_alloc);
+}
+
 TEST(Image, AtomicCountAcrossThreads) {
   Image<unsigned char> a(8, 8, 1);
   auto churn = [&a] {
@@ -148,9 +175,28 @@ TEST(Image, IteratorWalksRowsOnChannelZero) {
   EXPECT_EQ(seen, (std::vector<int>{0, 2, 4, 6, 8, 10}));
   Image<unsigned short> other = a.copy();
   EXPECT_FALSE(a.begin() == other.begin());
+  Image<unsigned short> thin(0, 4, 1);
+  EXPECT_TRUE(thin.begin() == thin.end());
 }
 
 // ---- Element conversions ---------------------------------------------------------------
+
+template <class S>
+void expectZeroToZero() {
+  EXPECT_EQ((convertOne<unsigned char, S>(S(0))), 0);
+  EXPECT_EQ((convertOne<unsigned short, S>(S(0))), 0);
+  EXPECT_EQ((convertOne<unsigned int, S>(S(0))), 0u);
+  EXPECT_EQ((convertOne<float, S>(S(0))), 0.0f);
+  EXPECT_EQ((convertOne<double, S>(S(0))), 0.0);
+}
+
+TEST(Image, ConversionKeepsZero) {
+  expectZeroToZero<unsigned char>();
+  expectZeroToZero<unsigned short>();
+  expectZeroToZero<unsigned int>();
+  expectZeroToZero<float>();
+  expectZeroToZero<double>();
+}
 
 TEST(Image, ConversionFromUnsignedChar) {
   EXPECT_EQ((convertOne<unsigned short, unsigned char>(0)), 0);
@@ -229,10 +275,13 @@ TEST(Image, ConvertingAssignmentMakesFreshImage) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(f[i], float(a[i]) / 255.0f);
   Image<float> g(a);  // converting constructor
   EXPECT_EQ(g[5], 1.0f);
+  // The application converts masks to float and back: every byte value survives.
+  Image<unsigned char> ramp(256, 1, 1);
+  for (int i = 0; i < 256; ++i) ramp[i] = static_cast<unsigned char>(i);
+  Image<float> rampF(ramp);
   Image<unsigned char> back;
-  back = f;
-  // 0.2f * 255 rounds to just below 51 in single precision; the table truncates.
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(back[i], int(255.0f * f[i]));
+  back = rampF;
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(back[i], i);
 }
 
 TEST(Image, AssignScalarAndRepresentationMax) {
