@@ -26,7 +26,12 @@ vorn::Image<float> perlin(int w, int h, double persistence) {
     // The grids are drawn even for an empty canvas so that later draws do not shift.
     if (!drawable) continue;
     const double amplitude = std::pow(persistence, k - 3);
-    acc += grid.resize(w, h) * amplitude;
+    const vorn::Image<float> octave = grid.resize(w, h);
+    const long count = elementCount(acc);
+    // Fused "acc + octave × amplitude": the product is rounded to float first, exactly as
+    // the image operators do, but no temporary canvas is allocated.
+    for (long i = 0; i < count; ++i)
+      acc.data[i] += static_cast<float>(octave.data[i] * amplitude);
   }
   if (!drawable) return acc;
   return normalize_image(acc);
@@ -56,7 +61,13 @@ vorn::Image<float> normalize_image(vorn::Image<float>& img) {
   img = img.boxFilter(3);
   // The first range is reused on purpose: the stiffness fields, and the folding of the
   // hard variant in particular, depend on the values this produces outside [0, 1].
-  return (img - lo) * scale;
+  // Rounded to float after the subtraction and after the product, like (img − lo) × scale.
+  vorn::Image<float> out(img.width, img.height, img.nchannels);
+  for (long i = 0; i < count; ++i) {
+    const float shifted = static_cast<float>(img.data[i] - lo);
+    out.data[i] = static_cast<float>(shifted * scale);
+  }
+  return out;
 }
 
 vorn::Image<float> generate_perlin_stiffness(int w, int h) {
@@ -75,16 +86,22 @@ vorn::Image<float> generate_perlin_stiffness(int w, int h) {
 
   vorn::Image<float> acc(w, h, 1);
   acc = 0.0;
+  const long count = elementCount(acc);
   for (int i = 3; i >= 1; --i) {
     const double threshold = drand48() / i;
-    vorn::Image<float> noise = perlin(w, h, 0.25);
-    vorn::Image<float> mask = noise > threshold;
+    vorn::Image<float> mask = perlin(w, h, 0.25);
+    for (long k = 0; k < count; ++k) mask.data[k] = mask.data[k] > threshold ? 1.0f : 0.0f;
     const int r = static_cast<int>(1 + 4 * drand48());
     acc += mask.boxFilter(r);
   }
   vorn::Image<float> a = perlin(w, h, 0.5);
   vorn::Image<float> b = perlin(w, h, 0.2);
-  vorn::Image<float> result = normalize_image(acc) * b + a;
+  // result = normalize_image(acc) × b + a, element by element in float.
+  vorn::Image<float> result = normalize_image(acc);
+  for (long k = 0; k < count; ++k) {
+    const float modulated = result.data[k] * b.data[k];
+    result.data[k] = modulated + a.data[k];
+  }
   return normalize_image(result).boxFilter(2);
 }
 
