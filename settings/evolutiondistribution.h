@@ -1,6 +1,5 @@
 // glimshape — settings
-// Purpose: EvolutionDistribution, one motion-model record from which shapes draw their
-// motion method, noise type, stiffness and speed.
+// Purpose: EvolutionDistribution, the motion-model record shapes draw their parameters from.
 #ifndef GLIM_SETTINGS_EVOLUTIONDISTRIBUTION_H
 #define GLIM_SETTINGS_EVOLUTIONDISTRIBUTION_H
 

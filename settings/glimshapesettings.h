@@ -1,6 +1,5 @@
 // glimshape — settings
-// Purpose: GlimShapeSettings, the process-wide object holding every tunable value, and
-// the weighted choice among its motion-model distributions.
+// Purpose: GlimShapeSettings, the process-wide tunable values and the weighted distribution pick.
 #ifndef GLIM_SETTINGS_GLIMSHAPESETTINGS_H
 #define GLIM_SETTINGS_GLIMSHAPESETTINGS_H
 

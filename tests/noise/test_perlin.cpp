@@ -1,6 +1,5 @@
 // glimshape — tests
-// Purpose: value noise, normalisation and stiffness fields: draw order and counts,
-// agreement with a plain reference, and the range of the hard variant.
+// Purpose: draw order, reference agreement and ranges of the noise and stiffness fields.
 #include "noise/perlin.h"
 
 #include <gtest/gtest.h>
