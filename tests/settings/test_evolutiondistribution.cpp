@@ -1,5 +1,5 @@
 // glimshape — tests
-// Purpose: EvolutionDistribution descriptions, value semantics and stiffness images.
+// Purpose: EvolutionDistribution descriptions and stiffness images.
 #include "settings/evolutiondistribution.h"
 
 #include <gtest/gtest.h>
@@ -30,17 +30,6 @@ void expectSameImage(const vorn::Image<float>& a, const vorn::Image<float>& b) {
 
 }  // namespace
 
-TEST(EvolutionDistribution, Defaults) {
-  const EvolutionDistribution d;
-  EXPECT_EQ(d.method, "original");
-  EXPECT_EQ(d.noiseType, "perlin");
-  EXPECT_DOUBLE_EQ(d.stiffMin, 0.1);
-  EXPECT_DOUBLE_EQ(d.stiffMax, 0.3);
-  EXPECT_DOUBLE_EQ(d.speedMin, 4.0);
-  EXPECT_DOUBLE_EQ(d.speedMax, 10.0);
-  EXPECT_DOUBLE_EQ(d.weight, 1.0);
-}
-
 TEST(EvolutionDistribution, DescriptionUsesTheDefaultNumberFormat) {
   EXPECT_EQ(EvolutionDistribution().getDescription(), "perlin,original,1");
   EXPECT_EQ(record("perlin_hard", "speed-based", 0.5).getDescription(),
@@ -56,24 +45,6 @@ TEST(EvolutionDistribution, DescriptionUsesTheDefaultNumberFormat) {
             "perlin,original,2.5e-06");
   EXPECT_EQ(record("perlin", "original", -2.0).getDescription(), "perlin,original,-2");
   EXPECT_EQ(record("", "", 0.0).getDescription(), ",,0");
-}
-
-TEST(EvolutionDistribution, CopiesAreIndependentValues) {
-  EvolutionDistribution a = record("perlin_hard", "speed-based", 0.5);
-  a.stiffMin = 0.7;
-  a.speedMax = 3.0;
-  EvolutionDistribution b = a;
-  b.noiseType = "perlin";
-  b.stiffMin = 0.2;
-  EXPECT_EQ(a.noiseType, "perlin_hard");
-  EXPECT_DOUBLE_EQ(a.stiffMin, 0.7);
-  EXPECT_EQ(b.method, "speed-based");
-  EXPECT_DOUBLE_EQ(b.speedMax, 3.0);
-
-  EvolutionDistribution c;
-  c = a;
-  EXPECT_EQ(c.getDescription(), "perlin_hard,speed-based,0.5");
-  EXPECT_DOUBLE_EQ(c.stiffMin, 0.7);
 }
 
 TEST(EvolutionDistribution, StiffImageFollowsTheNoiseType) {
