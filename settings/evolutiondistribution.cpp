@@ -2,12 +2,14 @@
 // Purpose: description text and stiffness images of EvolutionDistribution.
 #include "settings/evolutiondistribution.h"
 
+#include <locale>
 #include <sstream>
 
 #include "noise/perlin.h"
 
 std::string EvolutionDistribution::getDescription() const {
   std::ostringstream out;
+  out.imbue(std::locale::classic());
   out << noiseType << "," << method << "," << weight;
   return out.str();
 }

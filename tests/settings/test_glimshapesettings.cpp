@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <clocale>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -98,7 +100,8 @@ TEST(GlimShapeSettings, EveryPickDrawsOneNumber) {
 }
 
 TEST(GlimShapeSettings, SingleRecordIsAlwaysChosen) {
-  for (double weight : {3.0, 0.0, -2.0}) {
+  // The weights also exercise the number format against printf's own "%f".
+  for (double weight : {3.0, 0.0, -2.0, 1e300, 123.4567891, -4e-7, 5e-7, std::numeric_limits<double>::infinity()}) {
     GlimShapeSettings s;
     s.distributions = {withWeight(weight)};
     for (int k = 0; k < 20; ++k) {
@@ -106,7 +109,7 @@ TEST(GlimShapeSettings, SingleRecordIsAlwaysChosen) {
       const EvolutionDistribution& d = s.getDistribution();
       const std::string out = testing::internal::GetCapturedStdout();
       EXPECT_EQ(&d, &s.distributions[0]) << "weight " << weight;
-      char expected[64];
+      char expected[400];
       std::snprintf(expected, sizeof expected, "0, 0.000000, %f\n", weight);
       EXPECT_EQ(out, expected);
     }
@@ -180,4 +183,24 @@ TEST(GlimShapeSettings, NegativeWeightsAreUsedAsTheyAre) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "0, 0.000000, -1.000000\n1, -1.000000, -1.000000\n");
   EXPECT_EQ(&d, &s.distributions[1]);
+}
+
+TEST(GlimShapeSettings, ProgressLinesIgnoreTheCLocale) {
+  // The GUI adopts the user's locale; the lines keep their decimal point.
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  const char* comma = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
+    if (std::setlocale(LC_NUMERIC, name)) {
+      comma = name;
+      break;
+    }
+  if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed";
+
+  GlimShapeSettings s;
+  seekState([](double u) { return u * 1.1 > 1.0; });
+  testing::internal::CaptureStdout();
+  s.getDistribution();
+  const std::string out = testing::internal::GetCapturedStdout();
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_EQ(out, "0, 0.000000, 1.000000\n1, 1.000000, 0.100000\n") << comma;
 }
