@@ -47,7 +47,7 @@ vorn::Image<float> normalize_image(vorn::Image<float>& img);
 /// @param w width in pixels.
 /// @param h height in pixels.
 /// @return a one-channel w × h field, not clamped: at 128 × 128 about 40 % of the values
-///         lie outside [0, 1], up to about 1.8; canvases under about 32 pixels reach 4.
+///         lie outside [0, 1], up to about 1.8; 16 × 16 and smaller canvases reach about 4.
 /// @warning A non-positive w or h gives an empty image after the same 5606 draws.
 /// @throws std::bad_alloc when the canvas cannot be allocated (before any draw).
 vorn::Image<float> generate_perlin_stiffness(int w, int h);
