@@ -219,6 +219,19 @@ TEST_F(ImageIOTest, JpgGoesToTheJpegReaderButJPGAndJpegFindNothing) {
   EXPECT_EQ(none.data, nullptr);
 }
 
+TEST_F(ImageIOTest, ImageReadAndSaveReachThePlugins) {
+  vorn::Image<float> f = smoothImage<float>(12, 10, 3);
+  EXPECT_NE(f.save(path("f.png").c_str()), 0);
+  vorn::Image<float> g(path("f.png").c_str());
+  EXPECT_TRUE(sameImage(g, f, 1 / 255.0));
+  EXPECT_NE(f.save(path("f.jpg").c_str()), 0);
+  vorn::Image<unsigned char> j;
+  EXPECT_NE(j.read(path("f.jpg").c_str()), 0);
+  EXPECT_EQ(j.nchannels, 3);
+  fs::copy_file(dir / "f.png", dir / "f.PNG");
+  EXPECT_EQ(j.read(path("f.PNG").c_str()), 0);
+}
+
 // ---- Loading plug-in libraries -----------------------------------------------------
 
 TEST_F(ImageIOTest, LoadsOnlyLibraryNamesEndingInSoOrDll) {
