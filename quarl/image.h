@@ -158,10 +158,16 @@ class Image {
 
   // ---- Channels -----------------------------------------------------------------------
 
+  /// A new one-channel image holding channel c; 0 × 0 × 0 for an image without channels.
+  /// @throws index_error if c is not a channel of this image.
   Image getChannel(int c) const;
+  /// Channel c of every pixel becomes v converted to T. @throws index_error for a bad c.
   void setChannel(int c, int v);
   void setChannel(int c, double v);
+  /// Channel c takes src's channel srcChannel at the same pixel.
+  /// @throws index_error for a bad channel; size_mismatch if src is smaller than this image.
   void setChannel(int c, const Image& src, int srcChannel);
+  /// Every channel takes the value of channel c. @throws index_error for a bad c.
   void setToChannel(int c);
   /// (c0 + c1 + c2) / 3 for 3 or 4 channels, a copy for 1. @throws invalid_operation otherwise.
   Image convertToGrayscale() const;
@@ -172,21 +178,45 @@ class Image {
 
   /// Smallest and largest element; (1e11, -1e11) for an image without elements.
   void getRange(double& lo, double& hi) const;
+  /// The float conversion of this image with its range stretched onto [0, 1]; integer
+  /// images are measured after the conversion.
+  /// @warning A constant image gives all zeros.
   Image<float> getNormalizedImage() const;
+  /// One channel: the largest channel of each pixel, at least 0.
   Image maximum() const;
+  /// One channel: the Euclidean length of each pixel's channel vector.
   Image len() const;
+  /// One channel: 1 where thresholds[k] > channel k for every k, else 0.
+  /// @param thresholds one value per channel.
   Image threshLess(const double* thresholds) const;
+  /// Integer absolute value in place (fractions dropped; unsigned int read as signed).
   void abs();
+  /// Floating absolute value in place; integer images are unchanged.
   void fabs();
+  /// Result pixel i takes all channels of pixel labels[i] of this image.
+  /// @warning With labels of another width or height, prints
+  /// "Image::map inconsistent sizes for map %dx%d!=%dx%d" and returns an unfilled image.
+  /// @throws index_error if a label names no pixel of this image.
   Image map(const Image<unsigned int>& labels) const;
+  /// Per channel, "channel %d" and then each row formatted element by element with fmt
+  /// (integers passed as integers, floating values as double).
   void print(const char* fmt, FILE* stream = stdout) const;
+  /// Each row as "(v v )(v v )" followed by a line end.
   void print(std::ostream& os) const;
   operator std::string() const;
 
   // ---- Region operations (unsigned char only) ----------------------------------------
 
+  /// Breadth-first marking (1 in channel 0 of visited) of the 4-connected region of
+  /// value around (x, y); returns the number of pixels marked (0 for a seed outside).
+  /// @throws size_mismatch if visited is smaller than this image.
   int visit(Image<unsigned char>& visited, int x, int y, int value) const;
+  /// Depth-first replacement of from by to on channel 0, neighbours in the order left, up,
+  /// right, down. A branch ends where depth exceeds the width or the pixel is not from;
+  /// each replaced pixel decrements budget, and none spreads further once it is <= 0.
+  /// Runs on an explicit stack, so long regions cannot exhaust the call stack.
   void fill(int x, int y, int from, int to, int depth, int& budget);
+  /// Regions of value smaller than minSize pixels turn into the other binary value.
   void clean(int minSize, int value);
 
   // ---- Arithmetic and comparisons ----------------------------------------------------
