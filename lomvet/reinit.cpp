@@ -32,10 +32,10 @@ struct Field {
   double exact2;  // cells at most this far (squared) hold their true nearest segment
 
   // Offers cell i at (x, y) the nearest segment of cell j.
-  inline void relax(std::size_t i, int x, int y, std::size_t j) {
+  inline void relax(std::size_t i, double px, double py, std::size_t j) {
     const int s = nearest[j];
     if (s < 0 || s == nearest[i]) return;
-    const double d = distance2(segments[static_cast<std::size_t>(s)], x * hx, y * hy);
+    const double d = distance2(segments[static_cast<std::size_t>(s)], px, py);
     if (d < best[i]) {
       best[i] = d;
       nearest[i] = s;
@@ -45,20 +45,22 @@ struct Field {
   void forwardSweep() {
     for (int y = 0; y < h; ++y) {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+      const double py = y * hy;
       for (int x = 0; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
         if (best[i] <= exact2) continue;
-        if (x > 0) relax(i, x, y, i - 1);
+        const double px = x * hx;
+        if (x > 0) relax(i, px, py, i - 1);
         if (y > 0) {
           const std::size_t up = i - static_cast<std::size_t>(w);
-          if (x > 0) relax(i, x, y, up - 1);
-          relax(i, x, y, up);
-          if (x + 1 < w) relax(i, x, y, up + 1);
+          if (x > 0) relax(i, px, py, up - 1);
+          relax(i, px, py, up);
+          if (x + 1 < w) relax(i, px, py, up + 1);
         }
       }
       for (int x = w - 2; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x, y, i + 1);
+        if (best[i] > exact2) relax(i, x * hx, py, i + 1);
       }
     }
   }
@@ -66,20 +68,22 @@ struct Field {
   void backwardSweep() {
     for (int y = h - 1; y >= 0; --y) {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+      const double py = y * hy;
       for (int x = w - 1; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
         if (best[i] <= exact2) continue;
-        if (x + 1 < w) relax(i, x, y, i + 1);
+        const double px = x * hx;
+        if (x + 1 < w) relax(i, px, py, i + 1);
         if (y + 1 < h) {
           const std::size_t down = i + static_cast<std::size_t>(w);
-          if (x + 1 < w) relax(i, x, y, down + 1);
-          relax(i, x, y, down);
-          if (x > 0) relax(i, x, y, down - 1);
+          if (x + 1 < w) relax(i, px, py, down + 1);
+          relax(i, px, py, down);
+          if (x > 0) relax(i, px, py, down - 1);
         }
       }
       for (int x = 1; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x, y, i - 1);
+        if (best[i] > exact2) relax(i, x * hx, py, i - 1);
       }
     }
   }
@@ -142,13 +146,14 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   for (std::size_t k = 0; k < edges.size(); ++k) {
     const Segment& s = segments[k];
     const double mx = s.ax + 0.5 * s.dx, my = s.ay + 0.5 * s.dy;
-    const int y0 = std::max(0, static_cast<int>(std::ceil((my - reach) / hy)));
-    const int y1 = std::min(h - 1, static_cast<int>(std::floor((my + reach) / hy)));
+    // Truncation may take in one cell too many on the low side, which does no harm.
+    const int y0 = std::max(0, static_cast<int>((my - reach) / hy));
+    const int y1 = std::min(h - 1, static_cast<int>((my + reach) / hy));
     for (int y = y0; y <= y1; ++y) {
       const double py = y * hy;
       const double half = std::sqrt(std::max(0.0, reach * reach - (py - my) * (py - my)));
-      const int x0 = std::max(0, static_cast<int>(std::ceil((mx - half) / hx)));
-      const int x1 = std::min(w - 1, static_cast<int>(std::floor((mx + half) / hx)));
+      const int x0 = std::max(0, static_cast<int>((mx - half) / hx));
+      const int x1 = std::min(w - 1, static_cast<int>((mx + half) / hx));
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
       for (int x = x0; x <= x1; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
