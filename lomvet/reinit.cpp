@@ -29,6 +29,7 @@ struct Field {
   const std::vector<Segment>& segments;
   std::vector<double> best;
   std::vector<int> nearest;
+  double exact2;  // cells at most this far (squared) hold their true nearest segment
 
   // Offers cell i at (x, y) the nearest segment of cell j.
   inline void relax(std::size_t i, int x, int y, std::size_t j) {
@@ -46,6 +47,7 @@ struct Field {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
       for (int x = 0; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
+        if (best[i] <= exact2) continue;
         if (x > 0) relax(i, x, y, i - 1);
         if (y > 0) {
           const std::size_t up = i - static_cast<std::size_t>(w);
@@ -56,7 +58,7 @@ struct Field {
       }
       for (int x = w - 2; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        relax(i, x, y, i + 1);
+        if (best[i] > exact2) relax(i, x, y, i + 1);
       }
     }
   }
@@ -66,6 +68,7 @@ struct Field {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
       for (int x = w - 1; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
+        if (best[i] <= exact2) continue;
         if (x + 1 < w) relax(i, x, y, i + 1);
         if (y + 1 < h) {
           const std::size_t down = i + static_cast<std::size_t>(w);
@@ -76,7 +79,7 @@ struct Field {
       }
       for (int x = 1; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        relax(i, x, y, i - 1);
+        if (best[i] > exact2) relax(i, x, y, i - 1);
       }
     }
   }
@@ -111,7 +114,7 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   Field field{w, h, hx, hy, segments,
               std::vector<double>(n, std::numeric_limits<double>::infinity()),
-              std::vector<int>(n, -1)};
+              std::vector<int>(n, -1), 0.0};
 
   // Exact band: every cell within the radius of a segment (in cells along each axis) tries
   // that segment, so a cell whose true distance is at most the radius meets its nearest
@@ -128,6 +131,7 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
       radius = std::max(1.5, (side - 2.0) * 0.5) * std::min(hx, hy);
     }
   }
+  field.exact2 = radius * radius;
   const int rx = static_cast<int>(std::ceil(radius / hx));
   const int ry = static_cast<int>(std::ceil(radius / hy));
   for (std::size_t k = 0; k < edges.size(); ++k) {

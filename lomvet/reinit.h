@@ -28,6 +28,6 @@ using CancelCallback = std::function<bool()>;
 /// @warning A grid without a contour (no sign change between 2 × 2 neighbours, or fewer
 ///          than 2 rows or columns) keeps its values.
 bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel = {},
-                          double exactRadius = 5.5);
+                          double exactRadius = 5.0);
 
 #endif
