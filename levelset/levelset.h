@@ -3,8 +3,11 @@
 #ifndef LEVELSET_LEVELSET_H
 #define LEVELSET_LEVELSET_H
 
+#include "levelset/cachedimage.h"
 #include "levelset/createlevelset.h"
 #include "levelset/fulllevelset.h"
+#include "levelset/rectlevelset.h"
+#include "levelset/speed.h"
 #include "lomvet/lomvet.h"
 
 #endif
