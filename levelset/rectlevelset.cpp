@@ -40,6 +40,15 @@ Box insideBox(const FullLevelSet2D& g) {
   return box;
 }
 
+// Grid coordinate of canvas coordinate a; saturates, one short of the int limits so that
+// a neighbour one cell further stays representable, instead of overflowing (the grid
+// mirrors whatever lies outside it).
+int toGrid(int a, int origin) {
+  const long long g = static_cast<long long>(a) - origin;
+  return static_cast<int>(std::clamp<long long>(g, std::numeric_limits<int>::min() + 1LL,
+                                                std::numeric_limits<int>::max() - 1LL));
+}
+
 }  // namespace
 
 RectLevelSet::RectLevelSet() = default;
@@ -84,53 +93,53 @@ double& RectLevelSet::operator()(int x, int y) {
 }
 
 double RectLevelSet::getDxMinus(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   if (gx == 0) return grid.getDxPlus(gx, gy);
   return (grid.get(gx, gy) - grid.get(gx - 1, gy)) / grid.getXSpace();
 }
 
 double RectLevelSet::getDxPlus(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   if (gx == grid.getWidth() - 1) return grid.getDxMinus(gx, gy);
   return (grid.get(gx + 1, gy) - grid.get(gx, gy)) / grid.getXSpace();
 }
 
 double RectLevelSet::getDxCentral(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   if (gx == 0) return grid.getDxPlus(gx, gy);
   if (gx == grid.getWidth() - 1) return grid.getDxMinus(gx, gy);
   return (grid.get(gx + 1, gy) - grid.get(gx - 1, gy)) / (2.0 * grid.getXSpace());
 }
 
 double RectLevelSet::getDxUpwind(int x, int y, double v) const {
-  return grid.getDxUpwind(x - x0, y - y0, v);
+  return grid.getDxUpwind(toGrid(x, x0), toGrid(y, y0), v);
 }
 
 double RectLevelSet::getDyMinus(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   if (gy == 0) return grid.getDyPlus(gx, gy);
   return (grid.get(gx, gy) - grid.get(gx, gy - 1)) / grid.getYSpace();
 }
 
 double RectLevelSet::getDyPlus(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   if (gy == grid.getHeight() - 1) return grid.getDyMinus(gx, gy);
   return (grid.get(gx, gy + 1) - grid.get(gx, gy)) / grid.getYSpace();
 }
 
 double RectLevelSet::getDyCentral(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   if (gy == 0) return grid.getDyPlus(gx, gy);
   if (gy == grid.getHeight() - 1) return grid.getDyMinus(gx, gy);
   return (grid.get(gx, gy + 1) - grid.get(gx, gy - 1)) / (2.0 * grid.getYSpace());
 }
 
 double RectLevelSet::getDyUpwind(int x, int y, double v) const {
-  return grid.getDyUpwind(x - x0, y - y0, v);
+  return grid.getDyUpwind(toGrid(x, x0), toGrid(y, y0), v);
 }
 
 double RectLevelSet::getCurvature(int x, int y) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   const double hx = grid.getXSpace(), hy = grid.getYSpace();
   const double c = grid.get(gx, gy);
   return (grid.get(gx + 1, gy) - 2.0 * c + grid.get(gx - 1, gy)) / (hx * hx) +
@@ -139,7 +148,7 @@ double RectLevelSet::getCurvature(int x, int y) const {
 
 double RectLevelSet::getCurvatureAndUpwind(int x, int y, double vx, double vy, double& dx,
                                            double& dy) const {
-  const int gx = x - x0, gy = y - y0;
+  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
   dx = grid.getDxUpwind(gx, gy, vx);
   dy = grid.getDyUpwind(gx, gy, vy);
   return grid.getCurvature(gx, gy);

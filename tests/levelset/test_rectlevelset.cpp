@@ -152,6 +152,14 @@ TEST(RectLevelSet, DifferencesUseTheGridAndItsBorderRules) {
   EXPECT_DOUBLE_EQ(dx, f(6, 15) - f(5, 15));  // v > 0 at the first column: forward
   EXPECT_DOUBLE_EQ(dy, f(5, 16) - f(5, 15));
   EXPECT_DOUBLE_EQ(k, ls.getCurvature(5, 15));
+
+  // Far outside the rectangle the grid's mirrored reads still give finite numbers.
+  for (int c : {-2147483647 - 1, -1000, 1000, 2147483647}) {
+    EXPECT_TRUE(std::isfinite(ls.getDxCentral(c, c)));
+    EXPECT_TRUE(std::isfinite(ls.getDyMinus(c, 3)));
+    EXPECT_TRUE(std::isfinite(ls.getCurvature(3, c)));
+    EXPECT_TRUE(std::isfinite(ls.getCurvatureAndUpwind(c, c, 1.0, 1.0, dx, dy)));
+  }
 }
 
 TEST(RectLevelSet, DegenerateInputs) {
