@@ -114,7 +114,7 @@ template <class T>
 int Image<T>::readPPM(const char* name) {
   detail::FileSource in(name);
   if (!in.isOpen()) {
-    std::printf("Error opening %s\n", name);
+    std::printf("Error opening %s\n", name ? name : "(null)");
     return 0;
   }
   Image<unsigned char> image;

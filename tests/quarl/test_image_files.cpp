@@ -487,8 +487,10 @@ TEST_F(ImageFiles, PpmRefusals) {
       {"P4", "P4\n1 1\n255\nx", head + "4, max=255,width=1,height=1\nunknown magic number 4"},
       {"no magic", "Q6\n1 1\n255\nabc",
        "PPM <memory>: no magic number (P and a digit) on the first line\n"},
-      {"short P6", "P6\n2 2\n255\nabcdef", head + "6, max=255,width=2,height=2\nunexpected EOF 6!=12\n"},
-      {"short P5", "P5\n2 2\n255\nabc", head + "5, max=255,width=2,height=2\nunexpected EOF 3!=4\n"},
+      {"short P6", "P6\n2 2\n255\nabcdef",
+       head + "6, max=255,width=2,height=2\nunexpected EOF 6!=12\n"},
+      {"short P5", "P5\n2 2\n255\nabc",
+       head + "5, max=255,width=2,height=2\nunexpected EOF 3!=4\n"},
       {"negative", "P5\n-2 2\n255\nabcd",
        head + "5, max=255,width=-2,height=2\nPPM <memory>: size -2x2 with 1 channels is "
               "negative or too large\n"},
