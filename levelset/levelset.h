@@ -5,6 +5,8 @@
 
 #include "levelset/createlevelset.h"
 #include "levelset/fulllevelset.h"
+#include "levelset/pointhash.h"
+#include "levelset/sparselevelset2d.h"
 #include "lomvet/lomvet.h"
 
 #endif

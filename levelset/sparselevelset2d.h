@@ -6,8 +6,10 @@
 #include <map>
 #include <vector>
 
+#include "levelset/createlevelset.h"
 #include "levelset/pointhash.h"
 #include "lomvet/levelset2d.h"
+#include "quarl/image.h"
 
 /// @brief A level set stored in a narrow band around its zero contour, one ordered map
 /// from column to value per canvas row.
@@ -144,5 +146,15 @@ class SparseLevelSet2D : public LevelSet2D {
   int height = 0;
   double scratch = 0.0;
 };
+
+/// @brief A sparse level set from a mask: a dense grid over the whole canvas is seeded
+/// (seedFromMask) and re-initialised, its band of magnitude ≤ 5 is kept, and the grid is
+/// freed. Prints the "Added:" line of the construction.
+/// @param mask one channel, 255 inside and 0 outside, of the canvas size.
+/// @return a new object owned by the caller.
+/// @warning An empty mask (no pixels or no channels) gives an empty 0 × 0 level set; a mask
+///          without inside or without outside pixels gives an empty band.
+template <>
+SparseLevelSet2D* createLevelSetFromImage<SparseLevelSet2D>(const vorn::Image<unsigned char>& mask);
 
 #endif
