@@ -29,7 +29,8 @@ class SparseLevelSet2D : public LevelSet2D {
 
   /// Half-width (pixels) of the band kept when building from a dense level set.
   static constexpr double constructionBand = 5.0;
-  /// Bucket count of the fast marching's point maps.
+  /// Least bucket count of the fast marching's point maps (bands of more cells get one
+  /// bucket per stored cell).
   static constexpr int fmmBuckets = 1001;
   /// Distance (pixels at unit spacing) beyond which the fast marching stops spreading.
   static constexpr double bandLimit = 3.1;
