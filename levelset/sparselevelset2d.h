@@ -131,8 +131,11 @@ class SparseLevelSet2D : public LevelSet2D {
   /// @param distance accepted distances (pixels); absent cells read 0.
   /// @param state cell states (−1 inside, +1 outside, 2 trial).
   /// @param label the side being marched (+1 or −1).
-  /// @return a finite distance not below the neighbours' consistent estimate, or
-  ///         unknownDistance (1e11) when no neighbour is usable.
+  /// @return the least, over every usable pair, of the quadratic's larger root (for a pair
+  ///         whose distances differ by more than a diagonal step, which has no real root,
+  ///         the smaller of its two single-neighbour estimates); without any usable pair
+  ///         the best single neighbour plus its spacing; unknownDistance (1e11) when no
+  ///         neighbour is usable. Always finite when a neighbour is.
   double estimateDistance(const PointHash<double>& distance, const PointHash<char>& state,
                           int label, int x, int y) const;
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -33,7 +32,8 @@ struct HashPair {
 // motion, or a fragmented shape, can need more ids than any multiple of the stored cells.
 class GrowingHeap {
  public:
-  explicit GrowingHeap(int capacity) : capacity(std::max(capacity, 1)), heap(new Heap(this->capacity)) {}
+  explicit GrowingHeap(int capacity)
+      : capacity(std::max(capacity, 1)), heap(new Heap(this->capacity)) {}
 
   void insert(int id, double key) {
     if (id >= capacity) grow(id);
@@ -42,7 +42,6 @@ class GrowingHeap {
   void update(int id, double key) { heap->update(id, key, 0); }
   int peek() const { return heap->peek(); }
   int remove(double* key) { return heap->remove(key); }
-  int getCapacity() const { return capacity; }
 
  private:
   void grow(int id) {
