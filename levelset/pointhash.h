@@ -17,10 +17,10 @@ class GrowArray {
  public:
   /// @param capacity initial number of item slots (negative counts as 0).
   /// @param increment extra slots added at every growth (negative counts as 0).
+  /// The slots are allocated when the first item arrives, so that a table of many empty
+  /// buckets costs one allocation.
   explicit GrowArray(int capacity = 4, int increment = 4)
-      : capacity(capacity > 0 ? capacity : 0),
-        increment(increment > 0 ? increment : 0),
-        items(this->capacity > 0 ? new T[static_cast<std::size_t>(this->capacity)]() : nullptr) {}
+      : capacity(capacity > 0 ? capacity : 0), increment(increment > 0 ? increment : 0) {}
 
   GrowArray(GrowArray&&) noexcept = default;
   GrowArray& operator=(GrowArray&&) noexcept = default;
@@ -30,7 +30,10 @@ class GrowArray {
   /// @brief Appends an item, growing first when the array is about half full.
   /// @return a reference to the stored item (valid until the next growth).
   T& push(T item) {
-    if (capacity <= 2 * count + 1) grow();
+    if (!items && capacity > 2 * count + 1)
+      items.reset(new T[static_cast<std::size_t>(capacity)]());
+    else if (capacity <= 2 * count + 1)
+      grow();
     items[static_cast<std::size_t>(count)] = std::move(item);
     return items[static_cast<std::size_t>(count++)];
   }

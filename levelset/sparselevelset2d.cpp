@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <memory>
 
 #include "lomvet/marchingsquares.h"
 
@@ -183,4 +184,10 @@ void SparseLevelSet2D::getLinesUnique(ContourPoints& points, ContourEdges& edges
       }
     }
   }
+}
+
+template <>
+SparseLevelSet2D* createLevelSetFromImage<SparseLevelSet2D>(const vorn::Image<unsigned char>& mask) {
+  const std::unique_ptr<FullLevelSet2D> dense(createLevelSetFromImage<FullLevelSet2D>(mask));
+  return new SparseLevelSet2D(*dense);
 }

@@ -7,8 +7,10 @@
 #include <map>
 #include <vector>
 
+#include "levelset/createlevelset.h"
 #include "levelset/pointhash.h"
 #include "lomvet/levelset2d.h"
+#include "quarl/image.h"
 
 /// @brief A level set stored in a narrow band around its zero contour, one ordered map
 /// from column to value per canvas row.
@@ -28,7 +30,8 @@ class SparseLevelSet2D : public LevelSet2D {
 
   /// Half-width (pixels) of the band kept when building from a dense level set.
   static constexpr double constructionBand = 5.0;
-  /// Bucket count of the fast marching's point maps.
+  /// Least bucket count of the fast marching's point maps (bands of more cells get one
+  /// bucket per stored cell).
   static constexpr int fmmBuckets = 1001;
   /// Distance (pixels at unit spacing) beyond which the fast marching stops spreading.
   static constexpr double bandLimit = 3.1;
@@ -129,8 +132,11 @@ class SparseLevelSet2D : public LevelSet2D {
   /// @param distance accepted distances (pixels); absent cells read 0.
   /// @param state cell states (−1 inside, +1 outside, 2 trial).
   /// @param label the side being marched (+1 or −1).
-  /// @return a finite distance not below the neighbours' consistent estimate, or
-  ///         unknownDistance (1e11) when no neighbour is usable.
+  /// @return the least, over every usable pair, of the quadratic's larger root (for a pair
+  ///         whose distances differ by more than a diagonal step, which has no real root,
+  ///         the smaller of its two single-neighbour estimates); without any usable pair
+  ///         the best single neighbour plus its spacing; unknownDistance (1e11) when no
+  ///         neighbour is usable. Always finite when a neighbour is.
   double estimateDistance(const PointHash<double>& distance, const PointHash<char>& state,
                           int label, int x, int y) const;
 
@@ -151,5 +157,15 @@ class SparseLevelSet2D : public LevelSet2D {
   int height = 0;
   double scratch = 0.0;
 };
+
+/// @brief A sparse level set from a mask: a dense grid over the whole canvas is seeded
+/// (seedFromMask) and re-initialised, its band of magnitude ≤ 5 is kept, and the grid is
+/// freed. Prints the "Added:" line of the construction.
+/// @param mask one channel, 255 inside and 0 outside, of the canvas size.
+/// @return a new object owned by the caller.
+/// @warning An empty mask (no pixels or no channels) gives an empty 0 × 0 level set; a mask
+///          without inside or without outside pixels gives an empty band.
+template <>
+SparseLevelSet2D* createLevelSetFromImage<SparseLevelSet2D>(const vorn::Image<unsigned char>& mask);
 
 #endif

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -33,7 +32,8 @@ struct HashPair {
 // motion, or a fragmented shape, can need more ids than any multiple of the stored cells.
 class GrowingHeap {
  public:
-  explicit GrowingHeap(int capacity) : capacity(std::max(capacity, 1)), heap(new Heap(this->capacity)) {}
+  explicit GrowingHeap(int capacity)
+      : capacity(std::max(capacity, 1)), heap(new Heap(this->capacity)) {}
 
   void insert(int id, double key) {
     if (id >= capacity) grow(id);
@@ -42,7 +42,6 @@ class GrowingHeap {
   void update(int id, double key) { heap->update(id, key, 0); }
   int peek() const { return heap->peek(); }
   int remove(double* key) { return heap->remove(key); }
-  int getCapacity() const { return capacity; }
 
  private:
   void grow(int id) {
@@ -147,8 +146,11 @@ double SparseLevelSet2D::estimateDistance(const PointHash<double>& distance,
 
 void SparseLevelSet2D::ensureSignedDistanceFMM() {
   std::cout << "doing FMM." << std::endl;
-  PointHash<char> state(fmmBuckets);
-  PointHash<double> distance(fmmBuckets);
+  // At least 1001 buckets, more for long bands, so that buckets stay a few entries long and
+  // the work grows linearly with the band rather than with its square.
+  const int buckets = std::max(fmmBuckets, getCellCount() | 1);
+  PointHash<char> state(buckets);
+  PointHash<double> distance(buckets);
   std::vector<Cell> seeds;
 
   auto seed = [&](int x, int y, double v) {
@@ -157,20 +159,27 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
     distance(x, y) = estimateDistanceInit(x, y);
     seeds.emplace_back(x, y);
   };
+  // The right neighbour is the row's next entry and the one below is found by a cursor
+  // that moves forward along the next row, so the scan costs no searches.
   for (int y = 0; y < height; ++y) {
     const Row& row = rows[static_cast<std::size_t>(y)];
-    for (const auto& cell : row) {
-      const int x = cell.first;
-      const double v = cell.second;
+    const Row* below = y + 1 < height ? &rows[static_cast<std::size_t>(y + 1)] : nullptr;
+    Row::const_iterator cursor;
+    if (below != nullptr) cursor = below->begin();
+    for (auto it = row.begin(); it != row.end(); ++it) {
+      const int x = it->first;
+      const double v = it->second;
       const bool inside = v <= 0;
-      const int nx[2] = {x + 1, x};
-      const int ny[2] = {y, y + 1};
-      for (int k = 0; k < 2; ++k) {
-        if (!have(nx[k], ny[k])) continue;
-        const double vn = get(nx[k], ny[k]);
-        if ((vn <= 0) == inside) continue;
+      const auto right = std::next(it);
+      if (right != row.end() && right->first == x + 1 && (right->second <= 0) != inside) {
         seed(x, y, v);
-        seed(nx[k], ny[k], vn);
+        seed(x + 1, y, right->second);
+      }
+      if (below == nullptr) continue;
+      while (cursor != below->end() && cursor->first < x) ++cursor;
+      if (cursor != below->end() && cursor->first == x && (cursor->second <= 0) != inside) {
+        seed(x, y, v);
+        seed(x, y + 1, cursor->second);
       }
     }
   }
@@ -225,12 +234,23 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
     }
   }
 
-  for (Row& row : rows) row.clear();
+  // Cells in row and column order, so that each row is built by appending.
+  std::vector<std::pair<Cell, double>> band;
+  band.reserve(static_cast<std::size_t>(distance.size()));
   // A distance of 0 on the outside would read as inside; the smallest positive value keeps
   // every cell on its side.
   const double tiny = std::numeric_limits<double>::denorm_min();
   distance.forEach([&](int x, int y, double d) {
     const int s = *state.find(x, y);
-    rows[static_cast<std::size_t>(y)][x] = s > 0 ? std::max(d, tiny) : -d;
+    band.emplace_back(Cell(y, x), s > 0 ? std::max(d, tiny) : -d);
   });
+  std::sort(band.begin(), band.end(),
+            [](const std::pair<Cell, double>& a, const std::pair<Cell, double>& b) {
+              return a.first < b.first;
+            });
+  for (Row& row : rows) row.clear();
+  for (const auto& c : band) {
+    Row& row = rows[static_cast<std::size_t>(c.first.first)];
+    row.emplace_hint(row.end(), c.first.second, c.second);
+  }
 }

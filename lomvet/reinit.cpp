@@ -27,15 +27,15 @@ struct Field {
   int w, h;
   double hx, hy;
   const std::vector<Segment>& segments;
-  std::vector<double> best;
-  std::vector<int> nearest;
+  std::vector<double>& best;
+  std::vector<int>& nearest;
   double exact2;  // cells at most this far (squared) hold their true nearest segment
 
   // Offers cell i at (x, y) the nearest segment of cell j.
-  inline void relax(std::size_t i, int x, int y, std::size_t j) {
+  inline void relax(std::size_t i, double px, double py, std::size_t j) {
     const int s = nearest[j];
     if (s < 0 || s == nearest[i]) return;
-    const double d = distance2(segments[static_cast<std::size_t>(s)], x * hx, y * hy);
+    const double d = distance2(segments[static_cast<std::size_t>(s)], px, py);
     if (d < best[i]) {
       best[i] = d;
       nearest[i] = s;
@@ -45,20 +45,22 @@ struct Field {
   void forwardSweep() {
     for (int y = 0; y < h; ++y) {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+      const double py = y * hy;
       for (int x = 0; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
         if (best[i] <= exact2) continue;
-        if (x > 0) relax(i, x, y, i - 1);
+        const double px = x * hx;
+        if (x > 0) relax(i, px, py, i - 1);
         if (y > 0) {
           const std::size_t up = i - static_cast<std::size_t>(w);
-          if (x > 0) relax(i, x, y, up - 1);
-          relax(i, x, y, up);
-          if (x + 1 < w) relax(i, x, y, up + 1);
+          if (x > 0) relax(i, px, py, up - 1);
+          relax(i, px, py, up);
+          if (x + 1 < w) relax(i, px, py, up + 1);
         }
       }
       for (int x = w - 2; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x, y, i + 1);
+        if (best[i] > exact2) relax(i, x * hx, py, i + 1);
       }
     }
   }
@@ -66,20 +68,22 @@ struct Field {
   void backwardSweep() {
     for (int y = h - 1; y >= 0; --y) {
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+      const double py = y * hy;
       for (int x = w - 1; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
         if (best[i] <= exact2) continue;
-        if (x + 1 < w) relax(i, x, y, i + 1);
+        const double px = x * hx;
+        if (x + 1 < w) relax(i, px, py, i + 1);
         if (y + 1 < h) {
           const std::size_t down = i + static_cast<std::size_t>(w);
-          if (x + 1 < w) relax(i, x, y, down + 1);
-          relax(i, x, y, down);
-          if (x > 0) relax(i, x, y, down - 1);
+          if (x + 1 < w) relax(i, px, py, down + 1);
+          relax(i, px, py, down);
+          if (x > 0) relax(i, px, py, down - 1);
         }
       }
       for (int x = 1; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x, y, i - 1);
+        if (best[i] > exact2) relax(i, x * hx, py, i - 1);
       }
     }
   }
@@ -92,16 +96,20 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   if (w < 2 || h < 2) return true;
   auto cancelled = [&] { return cancel && cancel(); };
 
-  ContourPoints points;
-  ContourEdges edges;
+  // The working arrays live on between calls: the evolver re-initialises a canvas-sized
+  // grid for every shape step, and fresh page-sized allocations cost more than the work.
+  thread_local ContourPoints points;
+  thread_local ContourEdges edges;
+  thread_local std::vector<Segment> segments;
+  thread_local std::vector<double> best;
+  thread_local std::vector<int> nearest;
   grid.getLinesUnique(points, edges);
   if (edges.empty()) return true;
   if (cancelled()) return false;
 
   const double hx = grid.getXSpace() > 0 ? grid.getXSpace() : 1.0;
   const double hy = grid.getYSpace() > 0 ? grid.getYSpace() : 1.0;
-  std::vector<Segment> segments;
-  segments.reserve(edges.size());
+  segments.clear();
   for (const auto& e : edges) {
     const auto& a = points[static_cast<std::size_t>(e.first)];
     const auto& b = points[static_cast<std::size_t>(e.second)];
@@ -112,45 +120,47 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   }
 
   const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  Field field{w, h, hx, hy, segments,
-              std::vector<double>(n, std::numeric_limits<double>::infinity()),
-              std::vector<int>(n, -1), 0.0};
+  best.assign(n, std::numeric_limits<double>::infinity());
+  nearest.assign(n, -1);
+  Field field{w, h, hx, hy, segments, best, nearest, 0.0};
 
-  // Exact band: every cell within the radius of a segment (in cells along each axis) tries
-  // that segment, so a cell whose true distance is at most the radius meets its nearest
-  // segment. When the contour is so dense that the band would cost more than a few
-  // visits per cell, the band narrows; the sweeps then carry nearly all the distances, and
-  // these are short.
+  // Exact band: every cell within the radius of a segment tries that segment, so a cell
+  // whose true distance is at most the radius meets its nearest segment. A segment lies in
+  // one grid square, so it is at most half a diagonal from its middle, and those cells lie
+  // in the disc of radius + half diagonal around the middle. When the contour is so dense
+  // that the band would cost more than a few visits per cell, the band narrows; the sweeps
+  // then carry the distances, and these are short.
+  const double halfDiagonal = 0.5 * std::hypot(hx, hy);
   double radius = std::max(exactRadius, 0.0);
   {
-    const double perSegment = (2.0 * radius / std::min(hx, hy) + 2.0);
-    const double budget = 6.0 * static_cast<double>(n);
-    const double cost = perSegment * perSegment * static_cast<double>(segments.size());
-    if (cost > budget) {
-      const double side = std::sqrt(budget / static_cast<double>(segments.size()));
-      radius = std::max(1.5, (side - 2.0) * 0.5) * std::min(hx, hy);
-    }
+    const double pi = 3.14159265358979323846;
+    const double cells = pi * (radius + halfDiagonal) * (radius + halfDiagonal) / (hx * hy);
+    const double budget = 8.0 * static_cast<double>(n);
+    const double count = static_cast<double>(segments.size());
+    if (cells * count > budget)
+      radius = std::max(1.5 * std::min(hx, hy),
+                        std::sqrt(budget / count * hx * hy / pi) - halfDiagonal);
   }
   field.exact2 = radius * radius;
-  const int rx = static_cast<int>(std::ceil(radius / hx));
-  const int ry = static_cast<int>(std::ceil(radius / hy));
+  const double reach = radius + halfDiagonal;
   for (std::size_t k = 0; k < edges.size(); ++k) {
-    const auto& a = points[static_cast<std::size_t>(edges[k].first)];
-    const auto& b = points[static_cast<std::size_t>(edges[k].second)];
-    const int x0 = std::max(0, static_cast<int>(std::floor(std::min(a.x, b.x))) - rx);
-    const int x1 = std::min(w - 1, static_cast<int>(std::ceil(std::max(a.x, b.x))) + rx);
-    const int y0 = std::max(0, static_cast<int>(std::floor(std::min(a.y, b.y))) - ry);
-    const int y1 = std::min(h - 1, static_cast<int>(std::ceil(std::max(a.y, b.y))) + ry);
     const Segment& s = segments[k];
+    const double mx = s.ax + 0.5 * s.dx, my = s.ay + 0.5 * s.dy;
+    // Truncation may take in one cell too many on the low side, which does no harm.
+    const int y0 = std::max(0, static_cast<int>((my - reach) / hy));
+    const int y1 = std::min(h - 1, static_cast<int>((my + reach) / hy));
     for (int y = y0; y <= y1; ++y) {
-      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
       const double py = y * hy;
+      const double half = std::sqrt(std::max(0.0, reach * reach - (py - my) * (py - my)));
+      const int x0 = std::max(0, static_cast<int>((mx - half) / hx));
+      const int x1 = std::min(w - 1, static_cast<int>((mx + half) / hx));
+      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
       for (int x = x0; x <= x1; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
         const double d = distance2(s, x * hx, py);
-        if (d < field.best[i]) {
-          field.best[i] = d;
-          field.nearest[i] = static_cast<int>(k);
+        if (d < best[i]) {
+          best[i] = d;
+          nearest[i] = static_cast<int>(k);
         }
       }
     }

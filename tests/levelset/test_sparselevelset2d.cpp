@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "lomvet/reinit.h"
+#include "levelset/createlevelset.h"
+#include "quarl/image.h"
 
 namespace {
 
@@ -40,20 +41,24 @@ std::unique_ptr<SparseLevelSet2D> sparseOf(const FullLevelSet2D& d) {
   return s;
 }
 
-// A dense level set seeded from a 0/255 mask and re-initialised, as shapes are built.
-FullLevelSet2D denseFromMask(const std::vector<unsigned char>& mask, int w, int h) {
-  FullLevelSet2D g(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const float p = mask[static_cast<std::size_t>(x + y * w)];
-      g(x, y) = static_cast<double>((p / 255.0f - 0.5f) * -0.0078125f);
-    }
-  g.ensureSignedDistanceFMM();
-  return g;
+using Mask = vorn::Image<unsigned char>;
+
+// A dense level set seeded from a mask and re-initialised, as shapes are built.
+FullLevelSet2D denseFromMask(const Mask& mask) {
+  const std::unique_ptr<FullLevelSet2D> d(createLevelSetFromImage<FullLevelSet2D>(mask));
+  return *d;
+}
+
+std::unique_ptr<SparseLevelSet2D> sparseFromMask(const Mask& mask, std::string* out = nullptr) {
+  testing::internal::CaptureStdout();
+  std::unique_ptr<SparseLevelSet2D> s(createLevelSetFromImage<SparseLevelSet2D>(mask));
+  const std::string text = testing::internal::GetCapturedStdout();
+  if (out != nullptr) *out = text;
+  return s;
 }
 
 // A random blobby mask: a few discs with wavy outlines, some overlapping.
-std::vector<unsigned char> blobbyMask(int w, int h, unsigned seed) {
+Mask blobbyMask(int w, int h, unsigned seed) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   struct Blob {
@@ -65,13 +70,14 @@ std::vector<unsigned char> blobbyMask(int w, int h, unsigned seed) {
     blobs.push_back({w * (0.2 + 0.6 * u(rng)), h * (0.2 + 0.6 * u(rng)),
                      std::min(w, h) * (0.06 + 0.14 * u(rng)), 0.25 * u(rng), 0.15 * u(rng),
                      6.28 * u(rng)});
-  std::vector<unsigned char> m(static_cast<std::size_t>(w * h), 0);
+  Mask m(w, h, 1);
+  m = 0;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       for (const Blob& b : blobs) {
         const double dx = x - b.cx, dy = y - b.cy, th = std::atan2(dy, dx);
         const double r = b.r * (1.0 + b.a3 * std::sin(3 * th + b.ph) + b.a5 * std::cos(5 * th));
-        if (std::hypot(dx, dy) <= r) m[static_cast<std::size_t>(x + y * w)] = 255;
+        if (std::hypot(dx, dy) <= r) m(x, y, 0) = 255;
       }
   return m;
 }
@@ -176,6 +182,39 @@ TEST(SparseLevelSet2D, AccessOutsideTheBandAndTheCanvas) {
   EXPECT_EQ(s.get(-1, 1), 0.0);
   EXPECT_EQ(s.getCellCount(), 2);
   EXPECT_EQ(s.get(2, 1), -1.5);
+}
+
+TEST(SparseLevelSet2D, FromMaskKeepsTheBandOfTheDenseReinitialisation) {
+  Mask m(40, 30, 1);
+  m = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x)
+      if (std::hypot(x - 17.0, y - 14.0) <= 9.0) m(x, y, 0) = 255;
+  const FullLevelSet2D d = denseFromMask(m);
+  std::string out;
+  auto s = sparseFromMask(m, &out);
+  ASSERT_EQ(s->getWidth(), 40);
+  ASSERT_EQ(s->getHeight(), 30);
+  int stored = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const bool in = std::fabs(d.get(x, y)) <= 5.0;
+      stored += in;
+      ASSERT_EQ(s->have(x, y), in);
+      if (in) {
+        EXPECT_EQ(s->get(x, y), d.get(x, y));
+      }
+    }
+  EXPECT_EQ(out, "Added:" + std::to_string(stored) + "\n");
+
+  // No pixels: an empty canvas; all inside: every stored value negative.
+  auto none = sparseFromMask(Mask());
+  EXPECT_EQ(none->getWidth(), 0);
+  EXPECT_EQ(none->getCellCount(), 0);
+  m = 255;
+  auto full = sparseFromMask(m);
+  for (const auto& row : full->getRows())
+    for (const auto& c : row) EXPECT_LT(c.second, 0.0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -491,8 +530,7 @@ TEST(SparseLevelSetFMM, ContourThroughTheBorderKeepsEverySide) {
 TEST(SparseLevelSetFMM, BandIsBoundedAndSeedsKeepTheirSides) {
   for (unsigned seed : {1u, 2u, 3u}) {
     const int w = 96, h = 80;
-    const FullLevelSet2D d = denseFromMask(blobbyMask(w, h, seed), w, h);
-    auto s = sparseOf(d);
+    auto s = sparseFromMask(blobbyMask(w, h, seed));
     // Distort the values so that the band is no distance field, keeping their signs.
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
@@ -518,8 +556,9 @@ TEST(SparseLevelSetFMM, AgreesWithTheDenseReinitialisationOnBlobbyMasks) {
   long cells = 0, within = 0;
   for (unsigned seed = 10; seed < 16; ++seed) {
     const int w = 128, h = 112;
-    const FullLevelSet2D d = denseFromMask(blobbyMask(w, h, seed), w, h);
-    auto s = sparseOf(d);
+    const Mask mask = blobbyMask(w, h, seed);
+    const FullLevelSet2D d = denseFromMask(mask);
+    auto s = sparseFromMask(mask);
     reinit(*s);
     SCOPED_TRACE("mask seed " + std::to_string(seed));
     for (int y = 0; y < h; ++y)
@@ -591,25 +630,25 @@ TEST(SparseLevelSetFMM, AgreesWithTheDenseReinitialisationOnSmoothShapes) {
 
 TEST(SparseLevelSetFMM, ThinAndFragmentedMasksStayFinite) {
   const int w = 64, h = 48;
-  std::vector<std::vector<unsigned char>> masks;
-  std::vector<unsigned char> m(static_cast<std::size_t>(w * h), 0);
-  for (int x = 5; x < 59; ++x) m[static_cast<std::size_t>(x + 20 * w)] = 255;  // one-pixel line
-  for (int y = 5; y < 43; ++y) m[static_cast<std::size_t>(30 + y * w)] = 255;
-  for (int k = 0; k < 30; ++k) m[static_cast<std::size_t>(8 + k + (30 + k / 2) * w)] = 255;
-  masks.push_back(m);
-  std::fill(m.begin(), m.end(), 0);
+  std::vector<Mask> masks;
+  Mask m(w, h, 1);
+  m = 0;
+  for (int x = 5; x < 59; ++x) m(x, 20, 0) = 255;  // one-pixel lines, straight and slanted
+  for (int y = 5; y < 43; ++y) m(30, y, 0) = 255;
+  for (int k = 0; k < 30; ++k) m(8 + k, 30 + k / 2, 0) = 255;
+  masks.push_back(m.copy());
+  m = 0;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      if ((x + y) % 2 == 0) m[static_cast<std::size_t>(x + y * w)] = 255;  // checkerboard
-  masks.push_back(m);
-  std::fill(m.begin(), m.end(), 0);
+      if ((x + y) % 2 == 0) m(x, y, 0) = 255;  // checkerboard
+  masks.push_back(m.copy());
+  m = 0;
   for (int y = 2; y < h - 2; y += 3)
-    for (int x = 2; x < w - 2; x += 3) m[static_cast<std::size_t>(x + y * w)] = 255;  // dots
-  masks.push_back(m);
+    for (int x = 2; x < w - 2; x += 3) m(x, y, 0) = 255;  // isolated dots
+  masks.push_back(m.copy());
   for (std::size_t i = 0; i < masks.size(); ++i) {
     SCOPED_TRACE("mask " + std::to_string(i));
-    const FullLevelSet2D d = denseFromMask(masks[i], w, h);
-    auto s = sparseOf(d);
+    auto s = sparseFromMask(masks[i]);
     const auto seeds = seedsOf(*s);
     reinit(*s);
     expectSoundBand(*s, seeds);

@@ -206,11 +206,11 @@ inline Score score(const FullLevelSet2D& before, const FullLevelSet2D& after, bo
   ContourEdges edges;
   before.getLinesUnique(pts, edges);
   for (const auto& p : pts)
-    for (int y = static_cast<int>(p.y) - 6; y <= static_cast<int>(p.y) + 6; ++y)
-      for (int x = static_cast<int>(p.x) - 6; x <= static_cast<int>(p.x) + 6; ++x) {
+    for (int y = static_cast<int>(p.y) - 5; y <= static_cast<int>(p.y) + 6; ++y)
+      for (int x = static_cast<int>(p.x) - 5; x <= static_cast<int>(p.x) + 6; ++x) {
         if (!after.have(x, y)) continue;
         const double d = std::hypot(x - p.x, y - p.y);
-        if (d <= 6 && std::fabs(after.get(x, y)) > d + 1e-9) ++s.unboundedNear;
+        if (d <= 5 && std::fabs(after.get(x, y)) > d + 1e-9) ++s.unboundedNear;
       }
   s.rms = s.count ? std::sqrt(sum / s.count) : 0.0;
   return s;
