@@ -30,7 +30,6 @@ vorn::Image<unsigned char> blobMask(double cx, double cy, double r) {
 // What every kind shares: the shape's mask, the other shapes' distance and the stiffness.
 struct Scene {
   vorn::Image<unsigned char> mask = blobMask(55.0, 64.0, 30.0);
-  std::unique_ptr<FullLevelSet2D> seed{createLevelSetFromImage<FullLevelSet2D>(mask)};
   std::unique_ptr<FullLevelSet2D> obstacles{
       createLevelSetFromImage<FullLevelSet2D>(blobMask(104.0, 70.0, 16.0))};
   std::string file = "bench-speed-stiffness.rfi";
@@ -59,7 +58,7 @@ std::unique_ptr<RectLevelSet> make<RectLevelSet>(const Scene& scene) {
 }
 template <>
 std::unique_ptr<SparseLevelSet2D> make<SparseLevelSet2D>(const Scene& scene) {
-  return std::make_unique<SparseLevelSet2D>(*scene.seed);
+  return std::unique_ptr<SparseLevelSet2D>(createLevelSetFromImage<SparseLevelSet2D>(scene.mask));
 }
 
 template <class LevelSetT>

@@ -276,8 +276,8 @@ void expectKindsAgree(Kernel kernelFor, const char* what) {
   std::unique_ptr<RectLevelSet> rect(createLevelSetFromImage<RectLevelSet>(mask));
   std::unique_ptr<RectLevelSet> rectInitial(createLevelSetFromImage<RectLevelSet>(mask));
   testing::internal::CaptureStdout();
-  SparseLevelSet2D sparse(*seed);
-  const SparseLevelSet2D sparseInitial(*seed);
+  std::unique_ptr<SparseLevelSet2D> sparse(createLevelSetFromImage<SparseLevelSet2D>(mask));
+  std::unique_ptr<SparseLevelSet2D> sparseInitial(createLevelSetFromImage<SparseLevelSet2D>(mask));
 
   updateStep(*dense, bindSpeed<FullLevelSet, CachedImage>(kernelFor(FullLevelSet()), nullptr,
                                                           obstacles.get(), denseInitial.get(),
@@ -285,9 +285,9 @@ void expectKindsAgree(Kernel kernelFor, const char* what) {
   updateStep(*rect, bindSpeed<RectLevelSet, CachedImage>(kernelFor(RectLevelSet()), nullptr,
                                                          obstacles.get(), rectInitial.get(),
                                                          &stiff, k));
-  updateStep(sparse, bindSpeed<SparseLevelSet2D, CachedImage>(kernelFor(SparseLevelSet2D(0, 0)),
-                                                              nullptr, obstacles.get(),
-                                                              &sparseInitial, &stiff, k));
+  updateStep(*sparse, bindSpeed<SparseLevelSet2D, CachedImage>(
+                          kernelFor(SparseLevelSet2D(0, 0)), nullptr, obstacles.get(),
+                          sparseInitial.get(), &stiff, k));
   testing::internal::GetCapturedStdout();
   std::remove(file.c_str());
 
@@ -298,9 +298,9 @@ void expectKindsAgree(Kernel kernelFor, const char* what) {
         ASSERT_EQ(rect->get(x, y), dense->get(x, y)) << x << "," << y;
         if (rect->get(x, y) != seed->get(x, y)) ++moved;
       }
-      if (rect->have(x, y) && sparse.have(x, y)) {
+      if (rect->have(x, y) && sparse->have(x, y)) {
         ++shared;
-        EXPECT_NEAR(sparse.get(x, y), dense->get(x, y), 1e-12) << x << "," << y;
+        EXPECT_NEAR(sparse->get(x, y), dense->get(x, y), 1e-12) << x << "," << y;
       }
     }
   EXPECT_GT(shared, 300);
