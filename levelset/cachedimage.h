@@ -1,5 +1,5 @@
 // glimshape — levelset
-// Purpose: CachedImage, a window onto a single-precision image file, re-read when a sample misses it.
+// Purpose: CachedImage, a window onto a float image file, re-read when a sample misses it.
 #ifndef LEVELSET_CACHEDIMAGE_H
 #define LEVELSET_CACHEDIMAGE_H
 

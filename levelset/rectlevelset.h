@@ -1,5 +1,5 @@
 // glimshape — levelset
-// Purpose: RectLevelSet, a dense grid over the shape's bounding rectangle, read in canvas coordinates.
+// Purpose: RectLevelSet, a dense grid over the shape's bounding rectangle, in canvas coordinates.
 #ifndef LEVELSET_RECTLEVELSET_H
 #define LEVELSET_RECTLEVELSET_H
 

@@ -1,5 +1,5 @@
 // glimshape — bench/levelset
-// Purpose: time one shape step (speed over every stored cell, then re-initialisation) per level-set kind.
+// Purpose: time one shape step (speeds at every stored cell, re-initialisation) per level-set kind.
 //
 // The sparse kind prints its progress lines on stdout at every step; run with
 // --benchmark_out=<file> and stdout sent to /dev/null to keep the table readable.

@@ -165,7 +165,8 @@ TEST(RectLevelSet, DifferencesUseTheGridAndItsBorderRules) {
 TEST(RectLevelSet, DegenerateInputs) {
   {
     // No mask pixels at all: an empty canvas and an empty rectangle.
-    std::unique_ptr<RectLevelSet> ls(createLevelSetFromImage<RectLevelSet>(vorn::Image<unsigned char>()));
+    const vorn::Image<unsigned char> none;
+    std::unique_ptr<RectLevelSet> ls(createLevelSetFromImage<RectLevelSet>(none));
     EXPECT_EQ(ls->getWidth(), 0);
     EXPECT_EQ(ls->getGrid().getWidth(), 0);
     EXPECT_FALSE(ls->have(0, 0));
