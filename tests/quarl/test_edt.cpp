@@ -1,5 +1,6 @@
-// Tests of the distance transforms edt and edt_8sed: the square case worked by hand, the
-// fallback for unmarked blocks, and both transforms against brute force on random masks.
+// glimshape — tests/quarl
+// Purpose: tests of edt and edt_8sed: the square case worked by hand, the fallback for
+// unmarked blocks, and both transforms against brute force on random masks.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,6 @@
-// Tests of vorn::Graph and the Graph_T function interface: hand-computed paths, print
-// formats, refusals, and Dijkstra against Bellman–Ford on random graphs.
+// glimshape — tests/torsk
+// Purpose: tests of vorn::Graph and the Graph_T function interface: hand-computed paths,
+// print formats, refusals, and Dijkstra against Bellman–Ford on random graphs.
 #include "torsk/graph.h"
 
 #include <gtest/gtest.h>
