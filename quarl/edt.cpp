@@ -5,8 +5,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "quarl/image.h"
 
@@ -348,25 +353,58 @@ inline int32_t cellS(int32_t c) {
 
 // Candidates through the neighbouring row n for x = 1 … w − 2, in the order
 // (−1, oy), (1, oy), (0, oy); each taken only when strictly shorter.
+#if defined(__SSE2__)
+// Squared lengths of four cells: the components repacked as 16-bit pairs, then one
+// multiply-add per pair.
+inline __m128i cellX4(__m128i c) { return _mm_srai_epi32(_mm_slli_epi32(c, 16), 16); }
+inline __m128i cellS4(__m128i c) {
+  const __m128i x = cellX4(c);
+  const __m128i y = _mm_srai_epi32(_mm_sub_epi32(c, x), 16);
+  const __m128i xy = _mm_or_si128(_mm_and_si128(x, _mm_set1_epi32(0xffff)), _mm_slli_epi32(y, 16));
+  return _mm_madd_epi16(xy, xy);
+}
+inline __m128i select4(__m128i mask, __m128i a, __m128i b) {
+  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+#endif
+
 void cellsFromRow(cell_t* __restrict p, const cell_t* __restrict n, int w, int oy) {
   const int32_t shift = 65536 * oy;
-  for (int x = 1; x <= w - 2; ++x) {
+  int x = 1;
+#if defined(__SSE2__)
+  const __m128i left = _mm_set1_epi32(1 - shift), right = _mm_set1_epi32(-1 - shift),
+                mid = _mm_set1_epi32(-shift);
+  for (; x + 4 <= w - 1; x += 4) {
+    __m128i cur = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x));
+    __m128i cs = cellS4(cur);
+    __m128i cand = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(n + x - 1)), left);
+    __m128i t = cellS4(cand);
+    __m128i m = _mm_cmpgt_epi32(cs, t);
+    cur = select4(m, cand, cur);
+    cs = select4(m, t, cs);
+    cand = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(n + x + 1)), right);
+    t = cellS4(cand);
+    m = _mm_cmpgt_epi32(cs, t);
+    cur = select4(m, cand, cur);
+    cs = select4(m, t, cs);
+    cand = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(n + x)), mid);
+    t = cellS4(cand);
+    m = _mm_cmpgt_epi32(cs, t);
+    cur = select4(m, cand, cur);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + x), cur);
+  }
+#endif
+  for (; x <= w - 2; ++x) {
     int32_t cur = p[x];
     int32_t cs = cellS(cur);
-    int32_t cand = n[x - 1] + 1 - shift;
-    int32_t t = cellS(cand);
-    int32_t m = -int32_t(cs > t);
-    cur = (cand & m) | (cur & ~m);
-    cs = (t & m) | (cs & ~m);
-    cand = n[x + 1] - 1 - shift;
-    t = cellS(cand);
-    m = -int32_t(cs > t);
-    cur = (cand & m) | (cur & ~m);
-    cs = (t & m) | (cs & ~m);
-    cand = n[x] - shift;
-    t = cellS(cand);
-    m = -int32_t(cs > t);
-    cur = (cand & m) | (cur & ~m);
+    for (const int ox : {-1, 1, 0}) {
+      const int32_t cand = n[x + ox] - ox - shift;
+      const int32_t t = cellS(cand);
+      if (cs > t) {
+        cur = cand;
+        cs = t;
+      }
+    }
     p[x] = cur;
   }
 }
@@ -405,6 +443,36 @@ void cellsFromRight(cell_t* p, int w) {
   }
 }
 
+// Distances from the cells, signed by the mask, written over the cells themselves.
+void finishCells(cell_t* cells, const unsigned char* m, int nc, size_t n, float far) {
+  float* out = reinterpret_cast<float*>(cells);
+  size_t i = 0;
+#if defined(__SSE2__)
+  if (nc == 1) {
+    const __m128i limit = _mm_set1_epi32(kFarAway / 2 - 1), zero = _mm_setzero_si128(),
+                  signBit = _mm_set1_epi32(std::numeric_limits<int32_t>::min());
+    const __m128 farAway = _mm_set1_ps(far);
+    for (; i + 4 <= n; i += 4) {
+      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + i));
+      __m128 d = _mm_sqrt_ps(_mm_cvtepi32_ps(cellS4(c)));
+      const __m128 isFar = _mm_castsi128_ps(_mm_cmpgt_epi32(cellX4(c), limit));
+      d = _mm_or_ps(_mm_and_ps(isFar, farAway), _mm_andnot_ps(isFar, d));
+      int32_t bytes;
+      std::memcpy(&bytes, m + i, 4);
+      __m128i mv = _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero);
+      mv = _mm_unpacklo_epi16(mv, zero);
+      const __m128i flip = _mm_and_si128(_mm_cmpeq_epi32(mv, zero), signBit);
+      _mm_storeu_ps(out + i, _mm_xor_ps(d, _mm_castsi128_ps(flip)));
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const int32_t c = cells[i];
+    const float d = cellX(c) >= kFarAway / 2 ? far : std::sqrt(float(cellS(c)));
+    out[i] = m[i * size_t(nc)] != 0 ? d : -d;
+  }
+}
+
 void sedInPlace(const unsigned char* m, int w, int h, int nc, float* out) {
   const size_t n = size_t(w) * h;
   cell_t* cells = reinterpret_cast<cell_t*>(out);
@@ -429,11 +497,7 @@ void sedInPlace(const unsigned char* m, int w, int h, int nc, float* out) {
   }
 
   const float far = float(std::sqrt(double(w) * w + double(h) * h));
-  for (size_t i = 0; i < n; ++i) {
-    const int32_t c = cells[i];
-    const float d = cellX(c) >= kFarAway / 2 ? far : std::sqrt(float(cellS(c)));
-    out[i] = m[i * nc] != 0 ? d : -d;
-  }
+  finishCells(cells, m, nc, n, far);
 }
 
 }  // namespace
