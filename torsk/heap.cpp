@@ -114,8 +114,9 @@ void Heap::update(int id, double key, int keepLower) {
 }
 
 // The sifts work on local copies of the array pointers and the count: stores into pos
-// would otherwise force the compiler to reload them at every level. The child choice is
-// an addition of a comparison rather than a branch, which the processor cannot predict.
+// would otherwise force the compiler to reload them at every level. The child choice
+// stays a branch: in a heap larger than the cache, speculating past it starts the next
+// level's loads early, which a branch-free choice (a data dependence) would forbid.
 void Heap::siftup(int i) {
   if (i < 0 || i >= count) return;
   Node* const nd = nodes.get();
@@ -141,7 +142,7 @@ void Heap::siftDown(int i) {
   for (;;) {
     int child = 2 * i + 1;
     if (child >= n) break;
-    if (child + 1 < n) child += nd[child].key > nd[child + 1].key;
+    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
     if (!(moving.key > nd[child].key)) break;
     nd[i] = nd[child];
     ps[nd[i].id] = i;
@@ -160,7 +161,7 @@ void Heap::siftDown2(int i) {
   for (;;) {
     int child = 2 * i + 1;
     if (child >= n) break;
-    if (child + 1 < n) child += nd[child].key > nd[child + 1].key;
+    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
     if (!(moving.key > nd[child].key)) break;
     nd[i] = nd[child];
     ps[nd[i].id] = i;
