@@ -1,10 +1,551 @@
 // glimshape — libquarl
-// Purpose: member definitions of vorn::Image<T> (filters); compiled in quarl/image.cpp only.
+// Purpose: resampling, box filter, gradient, correlation, Harris corners, rotations and
+// mirrors of vorn::Image<T>; compiled in quarl/image.cpp only.
 #ifndef QUARL_IMPL_IMAGE_FILTERS_H
 #define QUARL_IMPL_IMAGE_FILTERS_H
 
-#include "quarl/image.h"
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
-namespace vorn {}  // namespace vorn
+#include "quarl/image.h"
+#include "quarl/impl/image_arith.h"
+
+namespace vorn {
+namespace detail {
+
+/// A double result stored in T: truncated toward zero for the integer types. Integer
+/// results are clamped to the element's range (weighted means can leave it by a rounding
+/// error only) and NaN gives 0.
+template <class T>
+inline T truncTo(double v) {
+  if constexpr (std::is_floating_point_v<T>) {
+    return T(v);
+  } else {
+    constexpr double hi = double(std::numeric_limits<T>::max());
+    if (!(v > 0.0)) return T(0);
+    if (v >= hi) return std::numeric_limits<T>::max();
+    return T(v);
+  }
+}
+
+/// The bilinear blend of the four neighbours, in the one evaluation order shared by
+/// `bilinear` and the enlarging `resize`, so both give identical values.
+inline double blendWeights(double w00, double w10, double w11, double w01, double i00,
+                           double i10, double i11, double i01) {
+  return w00 * i00 + w10 * i10 + w11 * i11 + w01 * i01;
+}
+
+/// Clamps a sampling coordinate to [0, size − 1]; NaN goes to 0.
+inline double clampCoord(double v, int size) {
+  const double hi = double(size - 1);
+  if (!(v > 0.0)) return 0.0;
+  return v < hi ? v : hi;
+}
+
+/// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
+/// independent lines at once: line l, sample k lives at src[k * step + l * laneStride].
+/// The sum of each line is kept in double, entering samples are added before leaving ones
+/// are subtracted, and the mean is stored truncated to T. Several lanes per sweep keep the
+/// running sums out of each other's way (and let the compiler vectorise when laneStride
+/// is 1).
+template <class T>
+void runningMeans(const T* src, T* dst, int len, std::ptrdiff_t step, int lanes,
+                  std::ptrdiff_t laneStride, int r, double* sums) {
+  for (int l = 0; l < lanes; ++l) sums[l] = 0.0;
+  const int first = std::min(r, len - 1);
+  for (int k = 0; k <= first; ++k) {
+    const T* s = src + k * step;
+    for (int l = 0; l < lanes; ++l) sums[l] += double(s[l * laneStride]);
+  }
+  for (int x = 0; x < len; ++x) {
+    const int lo = std::max(0, x - r);
+    const int hi = std::min(len - 1, x + r);
+    const double count = double(hi - lo + 1);
+    T* d = dst + x * step;
+    // The mean lies within the range of the summed elements, so a plain conversion is
+    // the truncation toward zero.
+    for (int l = 0; l < lanes; ++l) d[l * laneStride] = T(sums[l] / count);
+    const int enter = x + 1 + r;
+    const int leave = x - r;
+    if (x + 1 >= len) break;
+    if (enter < len) {
+      const T* s = src + std::ptrdiff_t(enter) * step;
+      for (int l = 0; l < lanes; ++l) sums[l] += double(s[l * laneStride]);
+    }
+    if (leave >= 0) {
+      const T* s = src + std::ptrdiff_t(leave) * step;
+      for (int l = 0; l < lanes; ++l) sums[l] -= double(s[l * laneStride]);
+    }
+  }
+}
+
+/// Area-averaging weights along one axis, shrinking `from` samples to `to` (to ≤ from).
+/// In units of 1/to of a source sample, target i covers [from·i, from·(i + 1)) and source
+/// k covers [to·k, to·(k + 1)); the overlaps are integers, so a constant line keeps its
+/// value exactly and integer sums stay exact in double.
+struct AreaWeights {
+  std::vector<int> first;       ///< First source sample of each target sample.
+  std::vector<int> offset;      ///< Start of each target's weights in `weight`.
+  std::vector<double> weight;   ///< Overlaps, in units of 1/to.
+  std::vector<double> sum;      ///< Sum of the weights of each target.
+
+  AreaWeights(int from, int to) : first(to), offset(to + 1), sum(to) {
+    for (int i = 0; i < to; ++i) {
+      const std::int64_t a = std::int64_t(from) * i;
+      const std::int64_t b = a + from;
+      const int k0 = int(a / to);
+      const int k1 = std::min<std::int64_t>((b - 1) / to, from - 1);
+      first[i] = k0;
+      offset[i] = int(weight.size());
+      double s = 0.0;
+      for (int k = k0; k <= k1; ++k) {
+        const std::int64_t lo = std::max<std::int64_t>(a, std::int64_t(k) * to);
+        const std::int64_t hi = std::min<std::int64_t>(b, std::int64_t(k + 1) * to);
+        weight.push_back(double(hi - lo));
+        s += double(hi - lo);
+      }
+      sum[i] = s;
+    }
+    offset[to] = int(weight.size());
+  }
+  int count(int i) const { return offset[i + 1] - offset[i]; }
+};
+
+/// Shrinks src to w × h (w ≤ width, h ≤ height) by area averaging: rows are accumulated
+/// first (contiguous, so vectorised), then columns.
+template <class T>
+void areaShrink(const Image<T>& src, Image<T>& out, int w, int h) {
+  const int W = src.width, H = src.height, nc = src.nchannels;
+  const AreaWeights wx(W, w), wy(H, h);
+  const double sx = double(W) / w, sy = double(H) / h;
+  const double expected = sx * sy;
+  const double norm = double(W) * double(H);  // total weight in units of 1/(w·h)
+  const double unit = double(w) * double(h);
+  const std::size_t rowLen = std::size_t(W) * nc;
+  std::vector<double> acc(rowLen);
+  for (int j = 0; j < h; ++j) {
+    std::fill(acc.begin(), acc.end(), 0.0);
+    for (int t = 0; t < wy.count(j); ++t) {
+      const double wgt = wy.weight[wy.offset[j] + t];
+      const T* row = src.data + std::size_t(wy.first[j] + t) * rowLen;
+      double* a = acc.data();
+      for (std::size_t e = 0; e < rowLen; ++e) a[e] += wgt * double(row[e]);
+    }
+    T* dst = out.data + std::size_t(j) * w * nc;
+    for (int i = 0; i < w; ++i) {
+      const double weightSum = wx.sum[i] * wy.sum[j] / unit;
+      if (std::fabs(weightSum - expected) > 0.01) std::printf("weight %f %f\n", weightSum, expected);
+      const double* wgt = wx.weight.data() + wx.offset[i];
+      const int n = wx.count(i);
+      const double* a = acc.data() + std::size_t(wx.first[i]) * nc;
+      for (int c = 0; c < nc; ++c) {
+        double s = 0.0;
+        for (int t = 0; t < n; ++t) s += wgt[t] * a[std::size_t(t) * nc + c];
+        dst[std::size_t(i) * nc + c] = truncTo<T>(s / norm);
+      }
+    }
+  }
+}
+
+/// Enlarges src to w × h (w ≥ width, h ≥ height) with corners aligned: target (i, j)
+/// samples (i·sx, j·sy). Column positions and weights are computed once; the four
+/// neighbours of a source row pair are gathered once and reused by every target row that
+/// falls between the same two source rows.
+template <class T>
+void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
+  const int W = src.width, H = src.height, nc = src.nchannels;
+  const double sx = double(W) / w, sy = double(H) / h;
+  const std::size_t len = std::size_t(w) * nc;
+  std::vector<std::size_t> i0(len), i1(len);
+  std::vector<double> fx(len), gx(len);
+  for (int i = 0; i < w; ++i) {
+    const double x = clampCoord(i * sx, W);
+    const int x0 = int(x);
+    const int x1 = std::min(x0 + 1, W - 1);
+    for (int c = 0; c < nc; ++c) {
+      const std::size_t k = std::size_t(i) * nc + c;
+      i0[k] = std::size_t(x0) * nc + c;
+      i1[k] = std::size_t(x1) * nc + c;
+      fx[k] = x - x0;
+      gx[k] = 1.0 - (x - x0);
+    }
+  }
+  std::vector<double> g00(len), g10(len), g01(len), g11(len);
+  int cached = -1;
+  for (int j = 0; j < h; ++j) {
+    const double y = clampCoord(j * sy, H);
+    const int y0 = int(y);
+    const int y1 = std::min(y0 + 1, H - 1);
+    const double fy = y - y0;
+    const double gy = 1.0 - fy;
+    if (y0 != cached) {
+      const T* r0 = src.data + std::size_t(y0) * W * nc;
+      const T* r1 = src.data + std::size_t(y1) * W * nc;
+      for (std::size_t k = 0; k < len; ++k) {
+        g00[k] = double(r0[i0[k]]);
+        g10[k] = double(r0[i1[k]]);
+        g01[k] = double(r1[i0[k]]);
+        g11[k] = double(r1[i1[k]]);
+      }
+      cached = y0;
+    }
+    T* dst = out.data + std::size_t(j) * len;
+    for (std::size_t k = 0; k < len; ++k)
+      dst[k] = truncTo<T>(blendWeights(gx[k] * gy, fx[k] * gy, fx[k] * fy, gx[k] * fy, g00[k],
+                                       g10[k], g11[k], g01[k]));
+  }
+}
+
+/// Value of one element as the gradient sees it: floating values as float, integers as
+/// 64-bit integers (so unsigned int differences cannot overflow).
+template <class T>
+inline auto gradientValue(T v) {
+  if constexpr (std::is_floating_point_v<T>) return float(v);
+  else return std::int64_t(v);
+}
+
+}  // namespace detail
+
+// ---- Bilinear sampling --------------------------------------------------------------
+
+template <class T>
+void Image<T>::bilinear(double x, double y, T* out, int n) const {
+  if (n < 0) n = nchannels;
+  if (!data || width <= 0 || height <= 0) {
+    for (int c = 0; c < n; ++c) out[c] = T(0);
+    return;
+  }
+  x = detail::clampCoord(x, width);
+  y = detail::clampCoord(y, height);
+  const int x0 = int(x), y0 = int(y);
+  const double fx = x - x0, fy = y - y0;
+  const int x1 = std::min(x0 + 1, width - 1);
+  const int y1 = std::min(y0 + 1, height - 1);
+  const double w00 = (1.0 - fx) * (1.0 - fy), w10 = fx * (1.0 - fy), w11 = fx * fy,
+               w01 = (1.0 - fx) * fy;
+  for (int c = 0; c < n; ++c) {
+    if (c >= nchannels) {
+      out[c] = T(0);
+      continue;
+    }
+    out[c] = detail::truncTo<T>(detail::blendWeights(w00, w10, w11, w01, double(get(x0, y0, c)),
+                                                     double(get(x1, y0, c)),
+                                                     double(get(x1, y1, c)),
+                                                     double(get(x0, y1, c))));
+  }
+}
+
+template <class T>
+T Image<T>::bilinear(double x, double y, int c) const {
+  if (c < 0 || c >= nchannels || !data || width <= 0 || height <= 0) return T(0);
+  x = detail::clampCoord(x, width);
+  y = detail::clampCoord(y, height);
+  const int x0 = int(x), y0 = int(y);
+  const double fx = x - x0, fy = y - y0;
+  const int x1 = std::min(x0 + 1, width - 1);
+  const int y1 = std::min(y0 + 1, height - 1);
+  return detail::truncTo<T>(detail::blendWeights(
+      (1.0 - fx) * (1.0 - fy), fx * (1.0 - fy), fx * fy, (1.0 - fx) * fy, double(get(x0, y0, c)),
+      double(get(x1, y0, c)), double(get(x1, y1, c)), double(get(x0, y1, c))));
+}
+
+// ---- Resize -------------------------------------------------------------------------
+
+template <class T>
+Image<T> Image<T>::resize(int w, int h) const {
+  if (w == width && h == height) return copy();
+  const int tw = std::max(w, 0), th = std::max(h, 0);
+  Image<T> out(tw, th, nchannels);
+  if (!out.data) return out;
+  if (!data || width <= 0 || height <= 0) {
+    std::fill(out.data, out.data + detail::elementCount(out), T(0));
+    return out;
+  }
+  if (tw <= width && th <= height) {
+    detail::areaShrink(*this, out, tw, th);
+  } else if (tw >= width && th >= height) {
+    detail::bilinearEnlarge(*this, out, tw, th);
+  } else {
+    // Shrink along the shrinking axis first, so the area average sees every source pixel,
+    // then enlarge along the other.
+    const Image<T> part = tw < width ? resize(tw, height) : resize(width, th);
+    return part.resize(tw, th);
+  }
+  return out;
+}
+
+// ---- Box filter ---------------------------------------------------------------------
+
+template <class T>
+Image<T> Image<T>::boxFilter(int r) const {
+  if (r < 0) r = 0;
+  Image<T> mid(width, height, nchannels);
+  Image<T> out(width, height, nchannels);
+  if (!data || !out.data || width <= 0 || height <= 0 || nchannels <= 0) return out;
+  const int W = width, H = height, nc = nchannels;
+  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
+  // Horizontal pass: a block of rows per sweep, one channel at a time.
+  constexpr int block = 16;
+  std::vector<double> sums(std::max<std::size_t>(block, std::size_t(rowLen)));
+  for (int y = 0; y < H; y += block) {
+    const int rows = std::min(block, H - y);
+    for (int c = 0; c < nc; ++c)
+      detail::runningMeans(data + y * rowLen + c, mid.data + y * rowLen + c, W, nc, rows, rowLen,
+                           r, sums.data());
+  }
+  // Vertical pass: every column and channel of the row at once (contiguous lanes).
+  detail::runningMeans(mid.data, out.data, H, rowLen, int(rowLen), 1, r, sums.data());
+  return out;
+}
+
+// ---- Gradient -----------------------------------------------------------------------
+
+template <class T>
+Image<float> Image<T>::gradient(int c) const {
+  Image<float> g(width, height, 2);
+  if (!g.data) return g;
+  const int W = width, H = height;
+  if (!data || c < 0 || c >= nchannels) {
+    std::fill(g.data, g.data + detail::elementCount(g), 0.0f);
+    return g;
+  }
+  auto at = [&](int x, int y) { return detail::gradientValue(get(x, y, c)); };
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) {
+      float gx = 0.0f, gy = 0.0f;
+      if (W >= 2) {
+        if (x == 0)
+          gx = float(at(1, y) - at(0, y));
+        else if (x == W - 1)
+          gx = float(at(W - 1, y) - at(W - 2, y));
+        else
+          gx = float(at(x + 1, y) - at(x - 1, y)) / 2.0f;
+      }
+      if (H >= 2) {
+        if (y == 0)
+          gy = float(at(x, 1) - at(x, 0));
+        else if (y == H - 1)
+          gy = float(at(x, H - 1) - at(x, H - 2));
+        else
+          gy = float(at(x, y + 1) - at(x, y - 1)) / 2.0f;
+      }
+      g(x, y, 0) = gx;
+      g(x, y, 1) = gy;
+    }
+  }
+  return g;
+}
+
+// ---- Correlation (float only) -------------------------------------------------------
+
+template <>
+Image<float> Image<float>::convolve(const Image<float>& filter) const {
+  const int fw = filter.width, fh = filter.height;
+  Image<float> out(width, height, nchannels);
+  if (out.data) std::fill(out.data, out.data + detail::elementCount(out), 0.0f);
+  if (fw % 2 == 0 && fh % 2 == 0) {
+    std::printf("filter is not proper dimension %d %d", fw / 2 * 2, fh / 2 * 2);
+    return out;
+  }
+  if (!out.data || !data || !filter.data || fw <= 0 || fh <= 0 || filter.nchannels <= 0)
+    return out;
+  const int hx = fw / 2, hy = fh / 2;
+  const int nc = nchannels;
+  for (int y = hy; y < height - hy; ++y) {
+    for (int x = hx; x < width - hx; ++x) {
+      for (int c = 0; c < nc; ++c) {
+        double s = 0.0;
+        for (int k = 0; k < fh; ++k)
+          for (int l = 0; l < fw; ++l)
+            s += double(get(x + l - hx, y + k - hy, c)) * double(filter.get(l, k, 0));
+        out(x, y, c) = float(s);
+      }
+    }
+  }
+  return out;
+}
+
+// ---- Harris corners -----------------------------------------------------------------
+
+namespace detail {
+
+/// The 13-tap Gaussian (sigma 2, radius 6), normalised to sum 1, as a len × 1 or 1 × len
+/// filter.
+inline Image<float> harrisKernel(bool horizontal) {
+  constexpr int radius = 6;
+  constexpr double sigma = 2.0;
+  double w[2 * radius + 1];
+  double total = 0.0;
+  for (int d = -radius; d <= radius; ++d) {
+    w[d + radius] = d == 0 ? 1.0 : std::exp(-double(d * d) / (2.0 * sigma * sigma));
+    total += w[d + radius];
+  }
+  Image<float> k(horizontal ? 2 * radius + 1 : 1, horizontal ? 1 : 2 * radius + 1, 1);
+  for (int i = 0; i < 2 * radius + 1; ++i) k.data[i] = float(w[i] / total);
+  return k;
+}
+
+inline std::vector<std::pair<float, float>> harrisCorners(const Image<unsigned char>& im,
+                                                          int maxCorners, int subpixel) {
+  std::vector<std::pair<float, float>> corners;
+  const int W = im.width, H = im.height;
+  if (!im.data || W < 3 || H < 3 || im.nchannels <= 0 || maxCorners <= 0) return corners;
+
+  // Grey value: the integer mean of the colour channels (a two-channel image averages both).
+  Image<unsigned char> grey = im;
+  if (im.nchannels > 1) {
+    const int used = std::min(im.nchannels, 3);
+    grey = Image<unsigned char>(W, H, 1);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        int s = 0;
+        for (int c = 0; c < used; ++c) s += im.get(x, y, c);
+        grey(x, y, 0) = (unsigned char)(s / used);
+      }
+  }
+  const Image<float> g = grey.gradient(0);
+  Image<float> sxx(W, H, 1), sxy(W, H, 1), syy(W, H, 1);
+  for (std::size_t p = 0; p < std::size_t(W) * H; ++p) {
+    const float gx = g.data[2 * p], gy = g.data[2 * p + 1];
+    sxx.data[p] = gx * gx;
+    sxy.data[p] = gx * gy;
+    syy.data[p] = gy * gy;
+  }
+  const Image<float> kx = harrisKernel(true), ky = harrisKernel(false);
+  sxx = sxx.convolve(kx).convolve(ky);
+  sxy = sxy.convolve(kx).convolve(ky);
+  syy = syy.convolve(kx).convolve(ky);
+
+  Image<float> resp(W, H, 1);
+  for (std::size_t p = 0; p < std::size_t(W) * H; ++p) {
+    const double a = sxx.data[p], b = sxy.data[p], c = syy.data[p];
+    resp.data[p] = float((a * c - b * b) / (1e-6 + a + c));
+  }
+
+  std::vector<std::pair<float, std::pair<int, int>>> candidates;
+  for (int y = 1; y < H - 1; ++y)
+    for (int x = 1; x < W - 1; ++x) {
+      const float v = resp.get(x, y, 0);
+      if (!(v >= 2.0f)) continue;
+      bool isPeak = true;
+      for (int dy = -1; dy <= 1 && isPeak; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          if ((dx || dy) && resp.get(x + dx, y + dy, 0) > v) {
+            isPeak = false;
+            break;
+          }
+      if (isPeak) candidates.push_back({-v, {x, y}});
+    }
+  std::sort(candidates.begin(), candidates.end());
+
+  const std::size_t wanted = std::min<std::size_t>(std::size_t(maxCorners), candidates.size());
+  for (std::size_t n = 0; n < candidates.size() && corners.size() < wanted; ++n) {
+    const int x = candidates[n].second.first, y = candidates[n].second.second;
+    float cx = float(x), cy = float(y);
+    if (subpixel) {
+      auto R = [&](int u, int v) { return double(resp.get(x + u, y + v, 0)); };
+      const double colL = R(-1, -1) + R(-1, 0) + R(-1, 1);
+      const double colC = R(0, -1) + R(0, 0) + R(0, 1);
+      const double colR = R(1, -1) + R(1, 0) + R(1, 1);
+      const double rowT = R(-1, -1) + R(0, -1) + R(1, -1);
+      const double rowM = R(-1, 0) + R(0, 0) + R(1, 0);
+      const double rowB = R(-1, 1) + R(0, 1) + R(1, 1);
+      const double a = (colL + colR - 2.0 * colC) / 6.0;
+      const double b = (R(-1, -1) - R(1, -1) - R(-1, 1) + R(1, 1)) / 4.0;
+      const double c = (rowT + rowB - 2.0 * rowM) / 6.0;
+      const double d = (colR - colL) / 6.0;
+      const double e = (rowB - rowT) / 6.0;
+      const double det = 4.0 * a * c - b * b;
+      const double u = (b * e - 2.0 * c * d) / det;
+      const double v = (b * d - 2.0 * a * e) / det;
+      // A flat fit (det = 0) has no peak to refine towards and is dropped like a far one.
+      if (!(std::fabs(u) < 1.0 && std::fabs(v) < 1.0)) continue;
+      cx = float(x + u);
+      cy = float(y + v);
+    }
+    corners.push_back({cx, cy});
+  }
+  return corners;
+}
+
+}  // namespace detail
+
+template <class T>
+std::vector<std::pair<float, float>> Image<T>::harris(int maxCorners, int subpixel) const {
+  if constexpr (std::is_same_v<T, unsigned char>) {
+    return detail::harrisCorners(*this, maxCorners, subpixel);
+  } else {
+    std::printf("Warning: Harris only implemented for unsigned char");
+    Image<unsigned char> bytes;
+    bytes = *this;
+    return detail::harrisCorners(bytes, maxCorners, subpixel);
+  }
+}
+
+// ---- Rotations and mirrors ----------------------------------------------------------
+
+namespace detail {
+
+/// A W' × H' image whose pixel (x, y) copies all channels of src's pixel from(x, y).
+template <class T, class F>
+Image<T> remapPixels(const Image<T>& src, int w, int h, F from) {
+  Image<T> out(w, h, src.nchannels);
+  if (!out.data || !src.data) return out;
+  const int nc = src.nchannels;
+  T* d = out.data;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::pair<int, int> s = from(x, y);
+      const T* p = src.data + (std::size_t(s.first) + std::size_t(s.second) * src.width) * nc;
+      for (int c = 0; c < nc; ++c) *d++ = p[c];
+    }
+  return out;
+}
+
+}  // namespace detail
+
+template <class T>
+Image<T> Image<T>::rotateCW() const {
+  const int H = height;
+  return detail::remapPixels(*this, height, width,
+                             [H](int x, int y) { return std::make_pair(y, H - 1 - x); });
+}
+
+template <class T>
+Image<T> Image<T>::rotateCCW() const {
+  const int W = width;
+  return detail::remapPixels(*this, height, width,
+                             [W](int x, int y) { return std::make_pair(W - 1 - y, x); });
+}
+
+template <class T>
+Image<T> Image<T>::rotate180() const {
+  const int W = width, H = height;
+  return detail::remapPixels(*this, width, height,
+                             [W, H](int x, int y) { return std::make_pair(W - 1 - x, H - 1 - y); });
+}
+
+template <class T>
+Image<T> Image<T>::flip() const {
+  const int H = height;
+  return detail::remapPixels(*this, width, height,
+                             [H](int x, int y) { return std::make_pair(x, H - 1 - y); });
+}
+
+template <class T>
+Image<T> Image<T>::flop() const {
+  const int W = width;
+  return detail::remapPixels(*this, width, height,
+                             [W](int x, int y) { return std::make_pair(W - 1 - x, y); });
+}
+
+}  // namespace vorn
 
 #endif
