@@ -3,10 +3,13 @@
 #ifndef LEVELSET_LEVELSET_H
 #define LEVELSET_LEVELSET_H
 
+#include "levelset/cachedimage.h"
 #include "levelset/createlevelset.h"
 #include "levelset/fulllevelset.h"
 #include "levelset/pointhash.h"
+#include "levelset/rectlevelset.h"
 #include "levelset/sparselevelset2d.h"
+#include "levelset/speed.h"
 #include "lomvet/lomvet.h"
 
 #endif

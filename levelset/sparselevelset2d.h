@@ -3,6 +3,7 @@
 #ifndef LEVELSET_SPARSELEVELSET2D_H
 #define LEVELSET_SPARSELEVELSET2D_H
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -139,6 +140,12 @@ class SparseLevelSet2D : public LevelSet2D {
   ///         neighbour is usable. Always finite when a neighbour is.
   double estimateDistance(const PointHash<double>& distance, const PointHash<char>& state,
                           int label, int x, int y) const;
+
+  /// @brief One explicit update step with a bound speed function (SpeedFunction of
+  /// levelset/speed.h): evaluates f at every stored cell (rows and columns ascending), takes
+  /// the smallest step it reports (at most 1e11) and adds step × speed to every stored value.
+  /// The stored cells do not change. Prints "move with curvature." and "done curvature.".
+  void moveWithCurvature(const std::function<double(LevelSet2D*, int, int, double*)>& f);
 
   /// Number of stored cells.
   int getCellCount() const;

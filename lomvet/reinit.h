@@ -18,16 +18,19 @@ using CancelCallback = std::function<bool()>;
 /// nearest segment of a neighbour in two raster sweeps (vector propagation as in
 /// Danielsson, "Euclidean distance mapping", CGIP 14, 1980, with segments instead of points)
 /// and get the exact distance to that segment, an upper bound within a fraction of a pixel
-/// of the true distance. The exact band narrows (to no less than 1.5 pixels) when the contour
-/// is so dense that it would cost more than about 8 segment tests per cell. Every cell keeps its side: cells with a value ≤ 0 (also NaN) become
-/// ≤ 0, cells above 0 stay above 0. Spacings are taken as 1.0 pixel.
+/// of the true distance. The exact band narrows (to no less than 1.5 pixels) when the
+/// contour is so dense that it would cost more than about 8 segment tests per cell.
+/// Every cell keeps its side: cells with a value ≤ 0 (also NaN) become ≤ 0, cells above 0
+/// stay above 0. Cell (x, y) lies at (x · x spacing, y · y spacing); distances are in the
+/// same units (pixels at the usual spacing of 1.0).
 /// @param grid the level set, changed in place; values far from the contour may be of any
 ///        magnitude (the evolver starts at 1e10).
 /// @param cancel polled between stages; when it returns true the values are left unchanged.
 /// @param exactRadius radius (pixels) of the exactly computed band around the contour.
 /// @return false when cancelled, true otherwise.
 /// @note Working arrays are kept per thread between calls (about 12 bytes per cell of the
-///       largest grid seen, plus the contour), so repeated calls allocate nothing.
+///       largest grid seen, plus the contour), so repeated calls allocate nothing; the
+///       cancel callback must therefore not re-initialise a grid itself.
 /// @warning A grid without a contour (no sign change between 2 × 2 neighbours, or fewer
 ///          than 2 rows or columns) keeps its values.
 bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel = {},

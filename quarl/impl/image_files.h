@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "quarl/image.h"
+#include "quarl/imageio.h"
 #include "quarl/impl/image_codecs.h"
 
 namespace vorn {
@@ -18,14 +19,13 @@ namespace detail {
 // The one place where names that no native format claims enter the I/O plug-ins.
 template <class T>
 int readThroughPlugins(const char* name, Image<T>& image) {
-  std::printf("no image reader for %s\n", name);
-  return 0;
+  return readImage(name, image) ? 1 : 0;
 }
 
 template <class T>
 int writeThroughPlugins(const char* name, const Image<T>& image) {
-  std::printf("no image writer for %s\n", name);
-  return 0;
+  Image<T> shared(image);  // the plug-in interface takes a non-const image; this shares it
+  return writeImage(name, shared) ? 1 : 0;
 }
 
 // Plug-ins report failures by throwing text; the host must never see the exception.

@@ -175,7 +175,7 @@ inline std::vector<double> bruteForce(const FullLevelSet2D& g, Wanted wanted) {
 }
 
 struct Score {
-  double maxErr = 0, rms = 0, maxFarRatio = 0;
+  double maxErr = 0, rms = 0, maxFarRatio = 0, maxFarErr = 0;
   int count = 0, signFlips = 0, nonFinite = 0, belowTrue = 0, unboundedNear = 0;
 };
 
@@ -200,6 +200,7 @@ inline Score score(const FullLevelSet2D& before, const FullLevelSet2D& after, bo
       ++s.count;
     } else {
       s.maxFarRatio = std::max(s.maxFarRatio, std::fabs(v) / ref[i]);
+      s.maxFarErr = std::max(s.maxFarErr, err);
     }
   }
   ContourPoints pts;

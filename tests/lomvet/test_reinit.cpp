@@ -53,6 +53,32 @@ TEST(Reinit, TwoTouchingDiscsAndAVerticalLine) {
     }
 }
 
+TEST(Reinit, SpacingScalesTheDistances) {
+  FullLevelSet2D g(16, 6);
+  g.xSpace = 0.5;
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 16; ++x) g(x, y) = x - 7.5;
+  g.ensureSignedDistanceFMM();
+  for (int x = 0; x < 16; ++x) EXPECT_NEAR(g.get(x, 3), 0.5 * (x - 7.5), 1e-12) << x;
+}
+
+TEST(Reinit, DenseNoiseNarrowsTheBandButStaysAccurate) {
+  // White noise: about one segment per cell, far beyond the exact band's budget.
+  FullLevelSet2D g(96, 96);
+  unsigned state = 12345;
+  for (auto& v : g.values) {
+    state = state * 1103515245u + 12345u;
+    v = static_cast<double>((state >> 8) & 0xffff) / 65535.0 - 0.45;
+  }
+  FullLevelSet2D out = g;
+  out.ensureSignedDistanceFMM();
+  const Score s = score(g, out);
+  EXPECT_EQ(s.signFlips, 0);
+  EXPECT_EQ(s.nonFinite, 0);
+  EXPECT_EQ(s.belowTrue, 0);
+  EXPECT_LE(s.maxErr, 0.1);
+}
+
 TEST(Reinit, GridWithoutContourKeepsItsValues) {
   FullLevelSet2D g(7, 5);
   for (std::size_t i = 0; i < g.values.size(); ++i) g.values[i] = 1e10 + static_cast<double>(i);
