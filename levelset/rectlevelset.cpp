@@ -92,66 +92,38 @@ double& RectLevelSet::operator()(int x, int y) {
   return outside;
 }
 
+// The differences are the grid's own, at grid coordinates: the grid reads mirrored values
+// beyond its border, and the rectangle's outside value plays no part.
 double RectLevelSet::getDxMinus(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  if (gx == 0) return grid.getDxPlus(gx, gy);
-  return (grid.get(gx, gy) - grid.get(gx - 1, gy)) / grid.getXSpace();
+  return grid.getDxMinus(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getDxPlus(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  if (gx == grid.getWidth() - 1) return grid.getDxMinus(gx, gy);
-  return (grid.get(gx + 1, gy) - grid.get(gx, gy)) / grid.getXSpace();
+  return grid.getDxPlus(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getDxCentral(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  if (gx == 0) return grid.getDxPlus(gx, gy);
-  if (gx == grid.getWidth() - 1) return grid.getDxMinus(gx, gy);
-  return (grid.get(gx + 1, gy) - grid.get(gx - 1, gy)) / (2.0 * grid.getXSpace());
+  return grid.getDxCentral(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getDxUpwind(int x, int y, double v) const {
   return grid.getDxUpwind(toGrid(x, x0), toGrid(y, y0), v);
 }
-
 double RectLevelSet::getDyMinus(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  if (gy == 0) return grid.getDyPlus(gx, gy);
-  return (grid.get(gx, gy) - grid.get(gx, gy - 1)) / grid.getYSpace();
+  return grid.getDyMinus(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getDyPlus(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  if (gy == grid.getHeight() - 1) return grid.getDyMinus(gx, gy);
-  return (grid.get(gx, gy + 1) - grid.get(gx, gy)) / grid.getYSpace();
+  return grid.getDyPlus(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getDyCentral(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  if (gy == 0) return grid.getDyPlus(gx, gy);
-  if (gy == grid.getHeight() - 1) return grid.getDyMinus(gx, gy);
-  return (grid.get(gx, gy + 1) - grid.get(gx, gy - 1)) / (2.0 * grid.getYSpace());
+  return grid.getDyCentral(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getDyUpwind(int x, int y, double v) const {
   return grid.getDyUpwind(toGrid(x, x0), toGrid(y, y0), v);
 }
-
 double RectLevelSet::getCurvature(int x, int y) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  const double hx = grid.getXSpace(), hy = grid.getYSpace();
-  const double c = grid.get(gx, gy);
-  return (grid.get(gx + 1, gy) - 2.0 * c + grid.get(gx - 1, gy)) / (hx * hx) +
-         (grid.get(gx, gy + 1) - 2.0 * c + grid.get(gx, gy - 1)) / (hy * hy);
+  return grid.getCurvature(toGrid(x, x0), toGrid(y, y0));
 }
-
 double RectLevelSet::getCurvatureAndUpwind(int x, int y, double vx, double vy, double& dx,
                                            double& dy) const {
-  const int gx = toGrid(x, x0), gy = toGrid(y, y0);
-  dx = grid.getDxUpwind(gx, gy, vx);
-  dy = grid.getDyUpwind(gx, gy, vy);
-  return grid.getCurvature(gx, gy);
+  return grid.getCurvatureAndUpwind(toGrid(x, x0), toGrid(y, y0), vx, vy, dx, dy);
 }
 
 void RectLevelSet::ensureSignedDistanceFMM() {

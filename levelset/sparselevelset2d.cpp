@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "lomvet/differences.h"
 #include "lomvet/marchingsquares.h"
 
 SparseLevelSet2D::SparseLevelSet2D(int width, int height)
@@ -52,66 +53,43 @@ bool SparseLevelSet2D::have(int x, int y) const {
   return row.find(x) != row.end();
 }
 
-// On a canvas one cell across, the forward and backward differences would each defer to
-// the other without end; there is no neighbour to difference with, so the slope is 0.
+namespace {
+
+// Differences over the stored values: a cell that is not stored reads 0.0.
+auto differencesOf(const SparseLevelSet2D& s) {
+  return GridDifferences([&s](int x, int y) { return s.get(x, y); },
+                         s.SparseLevelSet2D::getWidth(), s.SparseLevelSet2D::getHeight(),
+                         s.getXSpace(), s.getYSpace());
+}
+
+}  // namespace
+
 double SparseLevelSet2D::getDxMinus(int x, int y) const {
-  if (width < 2) return 0.0;
-  if (x == 0) return getDxPlus(x, y);
-  return (get(x, y) - get(x - 1, y)) / getXSpace();
+  return differencesOf(*this).dxMinus(x, y);
 }
-
-double SparseLevelSet2D::getDxPlus(int x, int y) const {
-  if (width < 2) return 0.0;
-  if (x == width - 1) return getDxMinus(x, y);
-  return (get(x + 1, y) - get(x, y)) / getXSpace();
-}
-
+double SparseLevelSet2D::getDxPlus(int x, int y) const { return differencesOf(*this).dxPlus(x, y); }
 double SparseLevelSet2D::getDxCentral(int x, int y) const {
-  if (width < 2) return 0.0;
-  if (x == 0) return getDxPlus(x, y);
-  if (x == width - 1) return getDxMinus(x, y);
-  return (get(x + 1, y) - get(x - 1, y)) / (2.0 * getXSpace());
+  return differencesOf(*this).dxCentral(x, y);
 }
-
 double SparseLevelSet2D::getDxUpwind(int x, int y, double v) const {
-  return v > 0 ? getDxMinus(x, y) : getDxPlus(x, y);
+  return differencesOf(*this).dxUpwind(x, y, v);
 }
-
 double SparseLevelSet2D::getDyMinus(int x, int y) const {
-  if (height < 2) return 0.0;
-  if (y == 0) return getDyPlus(x, y);
-  return (get(x, y) - get(x, y - 1)) / getYSpace();
+  return differencesOf(*this).dyMinus(x, y);
 }
-
-double SparseLevelSet2D::getDyPlus(int x, int y) const {
-  if (height < 2) return 0.0;
-  if (y == height - 1) return getDyMinus(x, y);
-  return (get(x, y + 1) - get(x, y)) / getYSpace();
-}
-
+double SparseLevelSet2D::getDyPlus(int x, int y) const { return differencesOf(*this).dyPlus(x, y); }
 double SparseLevelSet2D::getDyCentral(int x, int y) const {
-  if (height < 2) return 0.0;
-  if (y == 0) return getDyPlus(x, y);
-  if (y == height - 1) return getDyMinus(x, y);
-  return (get(x, y + 1) - get(x, y - 1)) / (2.0 * getYSpace());
+  return differencesOf(*this).dyCentral(x, y);
 }
-
 double SparseLevelSet2D::getDyUpwind(int x, int y, double v) const {
-  return v > 0 ? getDyMinus(x, y) : getDyPlus(x, y);
+  return differencesOf(*this).dyUpwind(x, y, v);
 }
-
 double SparseLevelSet2D::getCurvature(int x, int y) const {
-  const double hx = getXSpace(), hy = getYSpace();
-  const double c = get(x, y);
-  return (get(x + 1, y) - 2.0 * c + get(x - 1, y)) / (hx * hx) +
-         (get(x, y + 1) - 2.0 * c + get(x, y - 1)) / (hy * hy);
+  return differencesOf(*this).curvature(x, y);
 }
-
 double SparseLevelSet2D::getCurvatureAndUpwind(int x, int y, double vx, double vy, double& dx,
                                                double& dy) const {
-  dx = getDxUpwind(x, y, vx);
-  dy = getDyUpwind(x, y, vy);
-  return getCurvature(x, y);
+  return differencesOf(*this).curvatureAndUpwind(x, y, vx, vy, dx, dy);
 }
 
 int SparseLevelSet2D::getUniqueIndexMI(int x, int y, int edge) const {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 
+#include "lomvet/differences.h"
 #include "lomvet/marchingsquares.h"
 #include "lomvet/reinit.h"
 
@@ -24,6 +25,12 @@ int mirror(int a, int n) {
   const long long period = 2LL * n;
   m %= period;
   return static_cast<int>(m < n ? m : period - 1 - m);
+}
+
+// Reads go through the virtual get, so a grid that overrides it is differenced as it reads.
+auto differencesOf(const FullLevelSet2D& g) {
+  return GridDifferences([&g](int x, int y) { return g.get(x, y); }, g.width, g.height,
+                         g.getXSpace(), g.getYSpace());
 }
 
 }  // namespace
@@ -72,65 +79,28 @@ bool FullLevelSet2D::have(int x, int y) const {
   return x >= 0 && y >= 0 && x < width && y < height;
 }
 
-// The one-sided differences fall back on each other at the border, as the rectangle and
-// sparse kinds do; a grid of one column (row) has no x (y) difference at all.
-double FullLevelSet2D::getDxMinus(int x, int y) const {
-  if (width < 2) return 0.0;
-  if (x == 0) return getDxPlus(x, y);
-  return (get(x, y) - get(x - 1, y)) / getXSpace();
-}
-
-double FullLevelSet2D::getDxPlus(int x, int y) const {
-  if (width < 2) return 0.0;
-  if (x == width - 1) return getDxMinus(x, y);
-  return (get(x + 1, y) - get(x, y)) / getXSpace();
-}
-
+double FullLevelSet2D::getDxMinus(int x, int y) const { return differencesOf(*this).dxMinus(x, y); }
+double FullLevelSet2D::getDxPlus(int x, int y) const { return differencesOf(*this).dxPlus(x, y); }
 double FullLevelSet2D::getDxCentral(int x, int y) const {
-  if (x == 0) return getDxPlus(x, y);
-  if (x == width - 1) return getDxMinus(x, y);
-  return (get(x + 1, y) - get(x - 1, y)) / (2.0 * getXSpace());
+  return differencesOf(*this).dxCentral(x, y);
 }
-
 double FullLevelSet2D::getDxUpwind(int x, int y, double v) const {
-  return v > 0 ? getDxMinus(x, y) : getDxPlus(x, y);
+  return differencesOf(*this).dxUpwind(x, y, v);
 }
-
-double FullLevelSet2D::getDyMinus(int x, int y) const {
-  if (height < 2) return 0.0;
-  if (y == 0) return getDyPlus(x, y);
-  return (get(x, y) - get(x, y - 1)) / getYSpace();
-}
-
-double FullLevelSet2D::getDyPlus(int x, int y) const {
-  if (height < 2) return 0.0;
-  if (y == height - 1) return getDyMinus(x, y);
-  return (get(x, y + 1) - get(x, y)) / getYSpace();
-}
-
+double FullLevelSet2D::getDyMinus(int x, int y) const { return differencesOf(*this).dyMinus(x, y); }
+double FullLevelSet2D::getDyPlus(int x, int y) const { return differencesOf(*this).dyPlus(x, y); }
 double FullLevelSet2D::getDyCentral(int x, int y) const {
-  if (y == 0) return getDyPlus(x, y);
-  if (y == height - 1) return getDyMinus(x, y);
-  return (get(x, y + 1) - get(x, y - 1)) / (2.0 * getYSpace());
+  return differencesOf(*this).dyCentral(x, y);
 }
-
 double FullLevelSet2D::getDyUpwind(int x, int y, double v) const {
-  return v > 0 ? getDyMinus(x, y) : getDyPlus(x, y);
+  return differencesOf(*this).dyUpwind(x, y, v);
 }
-
 double FullLevelSet2D::getCurvature(int x, int y) const {
-  const double hx = getXSpace();
-  const double hy = getYSpace();
-  const double c = get(x, y);
-  return (get(x + 1, y) - 2.0 * c + get(x - 1, y)) / (hx * hx) +
-         (get(x, y + 1) - 2.0 * c + get(x, y - 1)) / (hy * hy);
+  return differencesOf(*this).curvature(x, y);
 }
-
 double FullLevelSet2D::getCurvatureAndUpwind(int x, int y, double vx, double vy, double& dx,
                                              double& dy) const {
-  dx = getDxUpwind(x, y, vx);
-  dy = getDyUpwind(x, y, vy);
-  return getCurvature(x, y);
+  return differencesOf(*this).curvatureAndUpwind(x, y, vx, vy, dx, dy);
 }
 
 void FullLevelSet2D::ensureSignedDistanceFMM() { ensureSignedDistance(*this); }
