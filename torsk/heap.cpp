@@ -113,6 +113,28 @@ void Heap::update(int id, double key, int keepLower) {
     siftDown2(i);
 }
 
+namespace {
+
+// Places moving at or below the hole i of the first n nodes: children smaller than it move
+// up one level each, then it fills the last hole. The one descent of both removal (moving
+// is the last node) and an increased key (moving is node i itself).
+template <class NodeT>
+void sinkFrom(NodeT* const nd, int* const ps, const int n, int i, const NodeT moving) {
+  for (;;) {
+    int child = 2 * i + 1;
+    if (child >= n) break;
+    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
+    if (!(moving.key > nd[child].key)) break;
+    nd[i] = nd[child];
+    ps[nd[i].id] = i;
+    i = child;
+  }
+  nd[i] = moving;
+  ps[moving.id] = i;
+}
+
+}  // namespace
+
 // The sifts work on local copies of the array pointers and the count: stores into pos
 // would otherwise force the compiler to reload them at every level. The child choice
 // stays a branch: in a heap larger than the cache, speculating past it starts the next
@@ -134,42 +156,14 @@ void Heap::siftup(int i) {
 }
 
 void Heap::siftDown(int i) {
-  const int n = count;
-  if (i < 0 || i >= n) return;
-  Node* const nd = nodes.get();
-  int* const ps = pos.get();
-  const Node moving = nd[n - 1];
-  for (;;) {
-    int child = 2 * i + 1;
-    if (child >= n) break;
-    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
-    if (!(moving.key > nd[child].key)) break;
-    nd[i] = nd[child];
-    ps[nd[i].id] = i;
-    i = child;
-  }
-  nd[i] = moving;
-  ps[moving.id] = i;
+  if (i < 0 || i >= count) return;
+  sinkFrom(nodes.get(), pos.get(), count, i, nodes[count - 1]);
 }
 
 void Heap::siftDown2(int i) {
-  const int n = count;
-  if (i < 0 || i >= n) return;
-  Node* const nd = nodes.get();
-  int* const ps = pos.get();
-  const Node moving = nd[i];
-  for (;;) {
-    int child = 2 * i + 1;
-    if (child >= n) break;
-    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
-    if (!(moving.key > nd[child].key)) break;
-    nd[i] = nd[child];
-    ps[nd[i].id] = i;
-    i = child;
-  }
+  if (i < 0 || i >= count) return;
   // Swapping at every level leaves the same arrays as moving the node once at the end.
-  nd[i] = moving;
-  ps[moving.id] = i;
+  sinkFrom(nodes.get(), pos.get(), count, i, nodes[i]);
 }
 
 void Heap::checkHeapProperty(const char* label) const {
