@@ -105,6 +105,19 @@ bool isReleased(const Image<T>& im) {
   return !im.data && im.width != 0 && im.height != 0;
 }
 
+/// @brief A one-channel image of im's size whose pixel i is f(the channels of im's pixel
+/// i); a released image gives a 0 × 0 image.
+/// @param f callable T(const T* channels), the pixel's nchannels values in order.
+template <class T, class F>
+Image<T> perPixel(const Image<T>& im, F f) {
+  if (isReleased(im)) return Image<T>(0, 0, 1);
+  Image<T> result(im.width, im.height, 1);
+  if (!result.data) return result;
+  const size_t n = size_t(im.width) * size_t(im.height);
+  for (size_t i = 0; i < n; ++i) result.data[i] = f(im.data + i * im.nchannels);
+  return result;
+}
+
 }  // namespace detail
 
 // ---- Exceptions -----------------------------------------------------------------------
@@ -386,14 +399,7 @@ template <class T>
 Image<T> Image<T>::getChannel(int c) const {
   if (nchannels == 0) return Image();
   if (c < 0 || c >= nchannels) throw index_error();
-  if (detail::isReleased(*this)) return Image(0, 0, 1);
-  Image result(width, height, 1);
-  if (!result.data) return result;
-  const size_t n = size_t(width) * size_t(height);
-  const T* src = data + c;
-  T* dst = result.data;
-  for (size_t i = 0; i < n; ++i) dst[i] = src[i * nchannels];
-  return result;
+  return detail::perPixel(*this, [c](const T* p) { return p[c]; });
 }
 
 template <class T>
@@ -444,16 +450,9 @@ Image<T> Image<T>::convertToGrayscale() const {
     std::snprintf(buf, sizeof buf, "Cannot convert %d channels to grayscale.\n", nchannels);
     throw invalid_operation(buf);
   }
-  if (detail::isReleased(*this)) return Image(0, 0, 1);
-  Image result(width, height, 1);
-  if (!result.data) return result;
-  const size_t n = size_t(width) * size_t(height);
-  for (size_t i = 0; i < n; ++i) {
-    const T* p = data + i * nchannels;
-    result.data[i] =
-        detail::fromDouble<T>((double(p[0]) + double(p[1]) + double(p[2])) / 3.0);
-  }
-  return result;
+  return detail::perPixel(*this, [](const T* p) {
+    return detail::fromDouble<T>((double(p[0]) + double(p[1]) + double(p[2])) / 3.0);
+  });
 }
 
 template <class T>
@@ -531,49 +530,34 @@ Image<float> Image<T>::getNormalizedImage() const {
 
 template <class T>
 Image<T> Image<T>::maximum() const {
-  if (detail::isReleased(*this)) return Image(0, 0, 1);
-  Image result(width, height, 1);
-  if (!result.data) return result;
-  const size_t n = size_t(width) * size_t(height);
-  for (size_t i = 0; i < n; ++i) {
-    const T* p = data + i * nchannels;
+  const int nc = nchannels;
+  return detail::perPixel(*this, [nc](const T* p) {
     T m = T(0);
-    for (int k = 0; k < nchannels; ++k)
+    for (int k = 0; k < nc; ++k)
       if (p[k] > m) m = p[k];
-    result.data[i] = m;
-  }
-  return result;
+    return m;
+  });
 }
 
 template <class T>
 Image<T> Image<T>::len() const {
-  if (detail::isReleased(*this)) return Image(0, 0, 1);
-  Image result(width, height, 1);
-  if (!result.data) return result;
-  const size_t n = size_t(width) * size_t(height);
-  for (size_t i = 0; i < n; ++i) {
-    const T* p = data + i * nchannels;
+  const int nc = nchannels;
+  return detail::perPixel(*this, [nc](const T* p) {
     double sum = 0.0;
-    for (int k = 0; k < nchannels; ++k) sum += double(p[k]) * double(p[k]);
-    result.data[i] = detail::fromDouble<T>(std::sqrt(sum));
-  }
-  return result;
+    for (int k = 0; k < nc; ++k) sum += double(p[k]) * double(p[k]);
+    return detail::fromDouble<T>(std::sqrt(sum));
+  });
 }
 
 template <class T>
 Image<T> Image<T>::threshLess(const double* thresholds) const {
   if (!thresholds && nchannels > 0) throw invalid_operation("threshLess: no thresholds given.");
-  if (detail::isReleased(*this)) return Image(0, 0, 1);
-  Image result(width, height, 1);
-  if (!result.data) return result;
-  const size_t n = size_t(width) * size_t(height);
-  for (size_t i = 0; i < n; ++i) {
-    const T* p = data + i * nchannels;
+  const int nc = nchannels;
+  return detail::perPixel(*this, [nc, thresholds](const T* p) {
     bool below = true;
-    for (int k = 0; k < nchannels && below; ++k) below = thresholds[k] > double(p[k]);
-    result.data[i] = below ? T(1) : T(0);
-  }
-  return result;
+    for (int k = 0; k < nc && below; ++k) below = thresholds[k] > double(p[k]);
+    return below ? T(1) : T(0);
+  });
 }
 
 template <class T>
