@@ -281,6 +281,26 @@ void Path::Node::recursiveSplit(const Vec2d& start, std::vector<double>& ts, dou
   appendSplit(start, ts, tolerance, t0, t1, addStart, addEnd);
 }
 
+// How far a piece of a curve can stray from the samples at eighths of it. Along the
+// piece's own parameter s (t = t0 + s (t1 - t0)) the second derivative of the cubic is
+// (t1 - t0)^2 * 6 ((1 - t) A + t C), with A = P0 - 2 P1 + P2 and C = P1 - 2 P2 + P3: linear
+// in t, so its length is largest at an end of the piece. Between two samples h = 1/8
+// apart the curve stays within h^2 / 8 * max |B''| = max |B''| / 512 of the straight line
+// joining them, and that line is no farther from the chord than the farther of the two
+// samples (the distance to a segment is convex). So when every sample lies below
+// tolerance - margin, the whole piece lies within the tolerance. Lines and arcs have no
+// margin: lines are straight, and arcs keep their sampled test.
+double Path::Node::curveMargin(const Vec2d& start, double t0, double t1) const {
+  if (type != CurveTo) return 0.0;
+  const Vec2d A = start - points[0] * 2.0 + points[1];
+  const Vec2d C = points[0] - points[1] * 2.0 + points[2];
+  const Vec2d d0 = A * (1.0 - t0) + C * t0;
+  const Vec2d d1 = A * (1.0 - t1) + C * t1;
+  const double largest = std::sqrt(std::max(d0.dot(d0), d1.dot(d1)));
+  const double span = t1 - t0;
+  return span * span * 6.0 * largest / 512.0;
+}
+
 void Path::Node::appendSplit(const Vec2d& start, std::vector<double>& ts, double tolerance,
                              double t0, double t1, bool addStart, bool addEnd) const {
   const double tm = 0.5 * (t0 + t1);
@@ -295,12 +315,13 @@ void Path::Node::appendSplit(const Vec2d& start, std::vector<double>& ts, double
   // its points are dropped by the caller, and halving it would only waste time.
   bool broken = !isFinite(a) || !isFinite(b);
   bool bent = false;
+  const double limit = tolerance - curveMargin(start, t0, t1);
   static const double eighths[] = {4, 2, 6, 1, 3, 5, 7};
   for (double k : eighths) {
     if (bent || broken) break;
     const Vec2d p = evaluate(start, k == 4 ? tm : t0 + (t1 - t0) * (k / 8.0));
     broken = !isFinite(p);
-    bent = !broken && chord.distance(p) >= tolerance;
+    bent = !broken && chord.distance(p) >= limit;
   }
   const bool whole = t0 == 0.0 && t1 == 1.0;
   // Halving stops at a fixed depth: a curve far larger than the tolerance (path data is
