@@ -7,18 +7,12 @@
 #include <cmath>
 #include <memory>
 
+#include "common/levelset_shapes.h"
 #include "levelset/fulllevelset.h"
 
 namespace {
 
-vorn::Image<unsigned char> discMask(int w, int h, double cx, double cy, double r, int channels = 1) {
-  vorn::Image<unsigned char> m(w, h, channels);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < channels; ++c)
-        m(x, y, c) = c == 0 && std::hypot(x - cx, y - cy) <= r ? 255 : 0;
-  return m;
-}
+using glimtest::discMask;
 
 template <class T>
 class CreateDense : public ::testing::Test {};

@@ -8,22 +8,12 @@
 #include <cmath>
 #include <memory>
 
+#include "common/levelset_shapes.h"
+
 namespace {
 
-vorn::Image<unsigned char> discMask(int w, int h, double cx, double cy, double r) {
-  vorn::Image<unsigned char> m(w, h, 1);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) m(x, y, 0) = std::hypot(x - cx, y - cy) <= r ? 255 : 0;
-  return m;
-}
-
-template <class F>
-FullLevelSet2D denseFrom(int w, int h, F f) {
-  FullLevelSet2D g(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) g(x, y) = f(x, y);
-  return g;
-}
+using glimtest::denseFrom;
+using glimtest::discMask;
 
 TEST(RectLevelSet, EmptyMaskGivesTheCentredMinimalRectangle) {
   vorn::Image<unsigned char> m(100, 80, 1);

@@ -13,19 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "common/levelset_shapes.h"
 #include "levelset/createlevelset.h"
 #include "quarl/image.h"
 
 namespace {
 
-// A dense grid filled from f(x, y).
-template <class F>
-FullLevelSet2D denseFrom(int w, int h, F f) {
-  FullLevelSet2D g(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) g(x, y) = f(x, y);
-  return g;
-}
+using glimtest::denseFrom;
 
 // The band re-initialised, with the progress lines swallowed.
 void reinit(SparseLevelSet2D& s) {

@@ -11,20 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "common/levelset_shapes.h"
+
 namespace {
+
+using glimtest::denseFrom;
+using glimtest::discMask;
 
 constexpr double kPi = 3.14159265358979323846;
 
-template <class F>
-FullLevelSet constantFrom(int w, int h, F f) {
-  FullLevelSet g(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) g(x, y) = f(x, y);
-  return g;
-}
-
 FullLevelSet constant(double v) {
-  return constantFrom(8, 8, [v](int, int) { return v; });
+  return denseFrom<FullLevelSet>(8, 8, [v](int, int) { return v; });
 }
 
 // A stiffness cache over an in-memory image (the window covers it all, so no file is read).
@@ -32,13 +29,6 @@ CachedImage stiffnessOf(float value, int channels = 1) {
   vorn::Image<float> im(8, 8, channels);
   if (channels > 0) im = double(value);
   return CachedImage("unused.rfi", 3, im);
-}
-
-vorn::Image<unsigned char> discMask(int w, int h, double cx, double cy, double r) {
-  vorn::Image<unsigned char> m(w, h, 1);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) m(x, y, 0) = std::hypot(x - cx, y - cy) <= r ? 255 : 0;
-  return m;
 }
 
 // `move` at one cell of constant grids: phi, phi0, psi, stiffness k, sample s.
@@ -182,7 +172,7 @@ TEST(SpeedKernels, BindingForwardsAndRefusesNulls) {
 TEST(UpdateStep, AllSpeedsBeforeAnyValueAndSmallestStep) {
   // The speed reads the right neighbour; applying speeds as they are computed would feed
   // new values into later speeds.
-  FullLevelSet ls = constantFrom(5, 4, [](int x, int y) { return x + 10.0 * y; });
+  FullLevelSet ls = denseFrom<FullLevelSet>(5, 4, [](int x, int y) { return x + 10.0 * y; });
   const FullLevelSet before = ls;
   const SpeedFunction f = [](LevelSet2D* l, int x, int y, double* step) {
     *step = (x == 2 && y == 1) ? 0.5 : 2.0;
@@ -213,7 +203,7 @@ TEST(UpdateStep, AllSpeedsBeforeAnyValueAndSmallestStep) {
 }
 
 TEST(UpdateStep, SparseMovesStoredCellsOnly) {
-  FullLevelSet2D dense = constantFrom(12, 9, [](int x, int) { return x - 5.5; });
+  FullLevelSet2D dense = denseFrom<FullLevelSet>(12, 9, [](int x, int) { return x - 5.5; });
   testing::internal::CaptureStdout();
   SparseLevelSet2D sparse(dense);
   testing::internal::GetCapturedStdout();
