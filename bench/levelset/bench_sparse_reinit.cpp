@@ -2,20 +2,19 @@
 // Purpose: time the sparse fast-marching re-initialisation beside the dense one on the same shapes.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "common/quiet_stdout.h"
 #include "levelset/levelset.h"
 
 namespace {
+
+using glimtest::QuietStdout;
 
 using Mask = vorn::Image<unsigned char>;
 
@@ -52,32 +51,6 @@ Mask blobbyMask() {
   return m;
 }
 
-// The re-initialisation prints progress lines; they go to /dev/null while timing so that
-// the report stays readable.
-class QuietStdout {
- public:
-  QuietStdout() {
-    std::cout.flush();
-    std::fflush(stdout);
-    saved = dup(1);
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, 1);
-      close(null);
-    }
-  }
-  ~QuietStdout() {
-    std::cout.flush();
-    std::fflush(stdout);
-    if (saved >= 0) {
-      dup2(saved, 1);
-      close(saved);
-    }
-  }
-
- private:
-  int saved = -1;
-};
 
 // The band a shape keeps between motion steps: the mask's sparse level set after one
 // re-initialisation. Items are stored cells.

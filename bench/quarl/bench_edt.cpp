@@ -1,13 +1,12 @@
 // glimshape — bench/quarl
 // Purpose: the distance transforms edt_8sed and edt on unions of discs.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <random>
 
+#include "common/quiet_stdout.h"
 #include "quarl/image.h"
 
 namespace {
@@ -40,18 +39,13 @@ BENCHMARK(BM_Edt8sed)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
 // edt prints two progress lines per call; they are sent to /dev/null while timing.
 void BM_Edt(benchmark::State& state) {
   const auto mask = discs(int(state.range(0)));
-  std::fflush(stdout);
-  const int saved = dup(1);
-  const int null = open("/dev/null", O_WRONLY);
-  dup2(null, 1);
-  for (auto _ : state) {
-    vorn::Image<float> d = mask.edt(0);
-    benchmark::DoNotOptimize(d.data);
+  {
+    glimtest::QuietStdout quiet;
+    for (auto _ : state) {
+      vorn::Image<float> d = mask.edt(0);
+      benchmark::DoNotOptimize(d.data);
+    }
   }
-  std::fflush(stdout);
-  dup2(saved, 1);
-  close(null);
-  close(saved);
   state.SetItemsProcessed(state.iterations() * state.range(0) * state.range(0));
 }
 BENCHMARK(BM_Edt)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);

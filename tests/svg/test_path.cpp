@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "common/svg_corpus.h"
 
 namespace {
 
@@ -585,15 +586,9 @@ TEST(PathAccuracy, CurveBetweenSamplesStaysWithinTheTolerance) {
 
 namespace {
 
-std::vector<std::string> corpusPaths() {
-  std::ifstream in(std::string(GLIM_SOURCE_DIR) + "/tests/svg/data/corpus_paths.txt");
-  std::vector<std::string> paths;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[0] != '#') paths.push_back(line);
-  }
-  return paths;
-}
+using glimtest::corpusPaths;
+using glimtest::fitToCanvas;
+
 
 bool hasArc(const Path& path) {
   for (const Node& node : path.nodes) {
@@ -612,24 +607,6 @@ bool hasMoveInsideLoop(const Path& path) {
     }
   }
   return false;
-}
-
-// Places the path in a 116-pixel square with a 6-pixel margin, as the reader does.
-void fitToCanvas(Path& path) {
-  double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
-  for (const Node& node : path.nodes) {
-    const int used = node.type == Node::CurveTo ? 3 : node.type == Node::ClosePath ? 0 : 1;
-    for (int k = 0; k < used; ++k) {
-      const Vec2d& p = node.points[node.type == Node::Arc ? 1 : k];
-      lo[0] = std::min(lo[0], p.x), lo[1] = std::min(lo[1], p.y);
-      hi[0] = std::max(hi[0], p.x), hi[1] = std::max(hi[1], p.y);
-    }
-  }
-  const double scale = 116.0 / std::max(hi[0] - lo[0], hi[1] - lo[1]);
-  for (Node& node : path.nodes) {
-    for (Vec2d& p : node.points) p = Vec2d((p.x - lo[0]) * scale + 6, (p.y - lo[1]) * scale + 6);
-    node.radius *= scale;
-  }
 }
 
 // The polygon built with a fixed number of pieces per node, as a reference.
