@@ -49,40 +49,122 @@ inline double clampCoord(double v, int size) {
   return v < hi ? v : hi;
 }
 
-/// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
-/// independent lines at once: line l, sample k lives at src[k * step + l * laneStride].
-/// The sum of each line is kept in double, entering samples are added before leaving ones
-/// are subtracted, and the mean is stored truncated to T. Several lanes per sweep keep the
-/// running sums out of each other's way (and let the compiler vectorise when laneStride
-/// is 1).
-template <class T>
-void runningMeans(const T* src, T* dst, int len, std::ptrdiff_t step, int lanes,
-                  std::ptrdiff_t laneStride, int r, double* sums) {
-  for (int l = 0; l < lanes; ++l) sums[l] = 0.0;
-  const int first = std::min(r, len - 1);
-  for (int k = 0; k <= first; ++k) {
-    const T* s = src + k * step;
-    for (int l = 0; l < lanes; ++l) sums[l] += double(s[l * laneStride]);
+/// Lane loops of the running means. The restrict-qualified pointers tell the compiler that
+/// stores into byte images cannot change the sums, so these loops vectorise.
+template <class A, class S>
+inline void addLanes(A* __restrict sums, const S* __restrict src, std::ptrdiff_t n) {
+  for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] += A(src[l]);
+}
+template <class A, class S>
+inline void subtractLanes(A* __restrict sums, const S* __restrict src, std::ptrdiff_t n) {
+  for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] -= A(src[l]);
+}
+// The mean lies within the range of the summed elements, so a plain conversion is the
+// truncation toward zero.
+template <class A, class D>
+inline void storeMeans(const A* __restrict sums, D* __restrict dst, std::ptrdiff_t n, A count) {
+  if constexpr (std::is_same_v<A, float>) {
+    // Single-precision sums are used for integer elements only, while
+    // count · (max + 1) < 2^22 (see boxFilter). The sums are then exact integers s, and
+    // (s + 0.5) / count lies at least 0.5 / count away from any integer, more than the
+    // error of multiplying by a rounded reciprocal (below (max + 1) · 2^-23); so the
+    // truncated product is exactly the truncated quotient s / count.
+    const float inv = 1.0f / count;
+    for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = D((sums[l] + 0.5f) * inv);
+  } else {
+    for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = D(sums[l] / count);
   }
+}
+
+/// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
+/// independent lines side by side: line l, sample k lives at src[k * step + l]. Each line
+/// keeps its sum in A, entering samples are added before leaving ones are subtracted, and
+/// the mean is stored truncated to D. The lanes are contiguous so the compiler vectorises
+/// across them; Lanes > 0 fixes their number at compile time.
+template <class A, int Lanes, class S, class D>
+void runningMeans(const S* src, D* dst, int len, std::ptrdiff_t step, int lanes, int r,
+                  A* sums) {
+  const std::ptrdiff_t n = Lanes > 0 ? Lanes : lanes;
+  for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] = A(0);
+  const int first = std::min(r, len - 1);
+  for (int k = 0; k <= first; ++k) addLanes(sums, src + k * step, n);
   for (int x = 0; x < len; ++x) {
     const int lo = std::max(0, x - r);
     const int hi = std::min(len - 1, x + r);
-    const double count = double(hi - lo + 1);
-    T* d = dst + x * step;
-    // The mean lies within the range of the summed elements, so a plain conversion is
-    // the truncation toward zero.
-    for (int l = 0; l < lanes; ++l) d[l * laneStride] = T(sums[l] / count);
+    storeMeans(sums, dst + x * step, n, A(hi - lo + 1));
+    if (x + 1 >= len) break;
     const int enter = x + 1 + r;
     const int leave = x - r;
-    if (x + 1 >= len) break;
-    if (enter < len) {
-      const T* s = src + std::ptrdiff_t(enter) * step;
-      for (int l = 0; l < lanes; ++l) sums[l] += double(s[l * laneStride]);
+    if (enter < len) addLanes(sums, src + std::ptrdiff_t(enter) * step, n);
+    if (leave >= 0) subtractLanes(sums, src + std::ptrdiff_t(leave) * step, n);
+  }
+}
+
+/// Both passes of the box filter with sums kept in A, streamed: horizontally filtered
+/// rows (stored in T, as the intermediate image would hold them) go to a ring of
+/// 2r + L + 2 rows, and the vertical running sums consume them as they appear, so the
+/// intermediate never leaves the cache.
+///
+/// The horizontal pass copies a block of L rows into an interleaved buffer first: running
+/// along a row is a chain of dependent additions, and rows of the image lie a whole row
+/// apart (often a multiple of 4 KiB, which makes a cache set thrash), while interleaved
+/// rows are contiguous lanes that the compiler vectorises.
+template <class A, class T>
+void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
+  constexpr int L = 8;
+  const int W = src.width, H = src.height, nc = src.nchannels;
+  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
+  const int ringRows = int(std::min<long long>(H, 2LL * r + L + 2));
+  std::vector<T> ring(std::size_t(ringRows) * rowLen);
+  std::vector<A> in(std::size_t(W) * L, A(0));
+  std::vector<T> res(std::size_t(W) * L);
+  std::vector<A> sums(L);
+  std::vector<A> colSums(rowLen, A(0));
+  auto ringRow = [&](int k) { return ring.data() + std::ptrdiff_t(k % ringRows) * rowLen; };
+
+  int produced = 0;  // horizontally filtered rows so far
+  auto produceThrough = [&](int k) {
+    while (produced <= k) {
+      const int rows = std::min(L, H - produced);
+      for (int c = 0; c < nc; ++c) {
+        const T* rowsIn[L];
+        for (int l = 0; l < L; ++l)
+          rowsIn[l] = src.data + std::ptrdiff_t(produced + std::min(l, rows - 1)) * rowLen + c;
+        for (int x = 0; x < W; ++x) {
+          const std::ptrdiff_t at = std::ptrdiff_t(x) * nc;
+          A* dst = in.data() + std::size_t(x) * L;
+          for (int l = 0; l < L; ++l) dst[l] = A(rowsIn[l][at]);
+        }
+        runningMeans<A, 0>(in.data(), res.data(), W, L, L, r, sums.data());
+        T* rowsOut[L];
+        for (int l = 0; l < L; ++l) rowsOut[l] = ringRow(produced + std::min(l, rows - 1)) + c;
+        // A short last block repeats its last row; the copies write the same values.
+        for (int x = 0; x < W; ++x) {
+          const std::ptrdiff_t at = std::ptrdiff_t(x) * nc;
+          const T* from = res.data() + std::size_t(x) * L;
+          for (int l = 0; l < L; ++l) rowsOut[l][at] = from[l];
+        }
+      }
+      produced += rows;
     }
-    if (leave >= 0) {
-      const T* s = src + std::ptrdiff_t(leave) * step;
-      for (int l = 0; l < lanes; ++l) sums[l] -= double(s[l * laneStride]);
+  };
+
+  // Vertical pass: the same running means, every column and channel at once.
+  A* cs = colSums.data();
+  const int first = std::min(r, H - 1);
+  produceThrough(first);
+  for (int k = 0; k <= first; ++k) addLanes(cs, ringRow(k), rowLen);
+  for (int y = 0; y < H; ++y) {
+    const int count = std::min(H - 1, y + r) - std::max(0, y - r) + 1;
+    storeMeans(cs, out.data + std::ptrdiff_t(y) * rowLen, rowLen, A(count));
+    if (y + 1 >= H) break;
+    const int enter = y + 1 + r;
+    const int leave = y - r;
+    if (enter < H) {
+      produceThrough(enter);
+      addLanes(cs, ringRow(enter), rowLen);
     }
+    if (leave >= 0) subtractLanes(cs, ringRow(leave), rowLen);
   }
 }
 
@@ -286,22 +368,18 @@ Image<T> Image<T>::resize(int w, int h) const {
 template <class T>
 Image<T> Image<T>::boxFilter(int r) const {
   if (r < 0) r = 0;
-  Image<T> mid(width, height, nchannels);
   Image<T> out(width, height, nchannels);
   if (!data || !out.data || width <= 0 || height <= 0 || nchannels <= 0) return out;
-  const int W = width, H = height, nc = nchannels;
-  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
-  // Horizontal pass: a block of rows per sweep, one channel at a time.
-  constexpr int block = 16;
-  std::vector<double> sums(std::max<std::size_t>(block, std::size_t(rowLen)));
-  for (int y = 0; y < H; y += block) {
-    const int rows = std::min(block, H - y);
-    for (int c = 0; c < nc; ++c)
-      detail::runningMeans(data + y * rowLen + c, mid.data + y * rowLen + c, W, nc, rows, rowLen,
-                           r, sums.data());
-  }
-  // Vertical pass: every column and channel of the row at once (contiguous lanes).
-  detail::runningMeans(mid.data, out.data, H, rowLen, int(rowLen), 1, r, sums.data());
+  // Integer sums are exact in double, so any exact accumulator gives the same means;
+  // single precision is exact too (sums and truncated quotients alike, see storeMeans)
+  // while (max + 1) · (2r + 2) < 2^22, and twice as wide in vector registers.
+  bool exactInFloat = false;
+  if constexpr (!std::is_floating_point_v<T>)
+    exactInFloat = (double(std::numeric_limits<T>::max()) + 1.0) * (2.0 * r + 2.0) < 4194304.0;
+  if (exactInFloat)
+    detail::boxFilterPasses<float>(*this, out, r);
+  else
+    detail::boxFilterPasses<double>(*this, out, r);
   return out;
 }
 
