@@ -35,6 +35,18 @@ inline T truncTo(double v) {
   }
 }
 
+/// A bilinear blend stored in T. The blend of elements in [0, max] with non-negative
+/// weights summing to 1 stays below max + 1, so 8- and 16-bit elements convert through a
+/// plain 32-bit truncation (which vectorises); 32-bit ones may round past their maximum
+/// and are clamped.
+template <class T>
+inline T blendTo(double v) {
+  if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, unsigned short>)
+    return T(std::int32_t(v));
+  else
+    return truncTo<T>(v);
+}
+
 /// The bilinear blend of the four neighbours, in the one evaluation order shared by
 /// `bilinear` and the enlarging `resize`, so both give identical values.
 inline double blendWeights(double w00, double w10, double w11, double w01, double i00,
@@ -63,17 +75,31 @@ inline void subtractLanes(A* __restrict sums, const S* __restrict src, std::ptrd
 // truncation toward zero.
 template <class A, class D>
 inline void storeMeans(const A* __restrict sums, D* __restrict dst, std::ptrdiff_t n, A count) {
-  if constexpr (std::is_same_v<A, float>) {
-    // Single-precision sums are used for integer elements only, while
-    // count · (max + 1) < 2^22 (see boxFilter). The sums are then exact integers s, and
-    // (s + 0.5) / count lies at least 0.5 / count away from any integer, more than the
-    // error of multiplying by a rounded reciprocal (below (max + 1) · 2^-23); so the
-    // truncated product is exactly the truncated quotient s / count.
-    const float inv = 1.0f / count;
-    for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = D((sums[l] + 0.5f) * inv);
-  } else {
-    for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = D(sums[l] / count);
-  }
+  for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = D(sums[l] / count);
+}
+
+/// The truncated mean of an exact integer sum s over count elements, without a division.
+/// Used while count · (max + 1) < 2^22 (see boxFilter): then s is exact in single
+/// precision, (s + 0.5) / count lies at least 0.5 / count away from any integer, and that
+/// is more than the error of multiplying by a rounded reciprocal (below (max + 1) · 2^-23),
+/// so the truncated product is exactly the truncated quotient s / count.
+template <class D, class U>
+inline D integerMean(U s, float inv) {
+  return D((float(s) + 0.5f) * inv);
+}
+
+template <class U, class D>
+inline void storeIntegerMeans(const U* __restrict sums, D* __restrict dst, std::ptrdiff_t n,
+                              int count) {
+  const float inv = 1.0f / float(count);
+  for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = integerMean<D>(sums[l], inv);
+}
+
+/// sums[x] += src[x + k] for every x whose neighbour x + k lies in [0, n).
+template <class U, class S>
+inline void addShifted(U* __restrict sums, const S* __restrict src, int n, int k) {
+  const int lo = std::max(0, -k), hi = std::min(n, n - k);
+  for (int x = lo; x < hi; ++x) sums[x] = U(sums[x] + U(src[x + k]));
 }
 
 /// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
@@ -100,6 +126,13 @@ void runningMeans(const S* src, D* dst, int len, std::ptrdiff_t step, int lanes,
   }
 }
 
+/// dst[x · dstStep] = src[x · srcStep] for x in [x0, x1), converted to D.
+template <class D, class S>
+inline void gatherColumn(D* __restrict dst, std::ptrdiff_t dstStep, const S* __restrict src,
+                         std::ptrdiff_t srcStep, int x0, int x1) {
+  for (std::ptrdiff_t x = x0; x < x1; ++x) dst[x * dstStep] = D(src[x * srcStep]);
+}
+
 /// Both passes of the box filter with sums kept in A, streamed: horizontally filtered
 /// rows (stored in T, as the intermediate image would hold them) go to a ring of
 /// 2r + L + 2 rows, and the vertical running sums consume them as they appear, so the
@@ -111,7 +144,8 @@ void runningMeans(const S* src, D* dst, int len, std::ptrdiff_t step, int lanes,
 /// rows are contiguous lanes that the compiler vectorises.
 template <class A, class T>
 void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
-  constexpr int L = 8;
+  constexpr int L = 16;      // rows per block: four or eight vector registers of sums
+  constexpr int chunk = 16;  // columns per gather step
   const int W = src.width, H = src.height, nc = src.nchannels;
   const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
   const int ringRows = int(std::min<long long>(H, 2LL * r + L + 2));
@@ -130,19 +164,19 @@ void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
         const T* rowsIn[L];
         for (int l = 0; l < L; ++l)
           rowsIn[l] = src.data + std::ptrdiff_t(produced + std::min(l, rows - 1)) * rowLen + c;
-        for (int x = 0; x < W; ++x) {
-          const std::ptrdiff_t at = std::ptrdiff_t(x) * nc;
-          A* dst = in.data() + std::size_t(x) * L;
-          for (int l = 0; l < L; ++l) dst[l] = A(rowsIn[l][at]);
+        // Row by row within short column chunks: each source cache line is read once,
+        // however many rows share its cache set.
+        for (int x0 = 0; x0 < W; x0 += chunk) {
+          const int x1 = std::min(W, x0 + chunk);
+          for (int l = 0; l < L; ++l) gatherColumn(in.data() + l, L, rowsIn[l], nc, x0, x1);
         }
         runningMeans<A, 0>(in.data(), res.data(), W, L, L, r, sums.data());
         T* rowsOut[L];
         for (int l = 0; l < L; ++l) rowsOut[l] = ringRow(produced + std::min(l, rows - 1)) + c;
         // A short last block repeats its last row; the copies write the same values.
-        for (int x = 0; x < W; ++x) {
-          const std::ptrdiff_t at = std::ptrdiff_t(x) * nc;
-          const T* from = res.data() + std::size_t(x) * L;
-          for (int l = 0; l < L; ++l) rowsOut[l][at] = from[l];
+        for (int x0 = 0; x0 < W; x0 += chunk) {
+          const int x1 = std::min(W, x0 + chunk);
+          for (int l = 0; l < L; ++l) gatherColumn(rowsOut[l], nc, res.data() + l, L, x0, x1);
         }
       }
       produced += rows;
@@ -165,6 +199,79 @@ void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
       addLanes(cs, ringRow(enter), rowLen);
     }
     if (leave >= 0) subtractLanes(cs, ringRow(leave), rowLen);
+  }
+}
+
+/// The box filter of an integer image whose window sums fit the exact single-precision
+/// means of integerMean, with sums in U (16 bits where they fit, so more lanes per vector
+/// register). Integer sums are exact in any order, so the horizontal pass may add the
+/// window directly; the vertical pass keeps running column sums. Rows stream through a
+/// ring as in boxFilterPasses.
+template <class U, class T>
+void boxFilterIntegers(const Image<T>& src, Image<T>& out, int r) {
+  const int W = src.width, H = src.height, nc = src.nchannels;
+  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
+  const int ringRows = int(std::min<long long>(H, 2LL * r + 2));
+  std::vector<T> ring(std::size_t(ringRows) * rowLen);
+  std::vector<U> rowSums(W);
+  std::vector<T> channel(nc == 1 ? 0 : W);
+  std::vector<float> inverse(W);
+  for (int x = 0; x < W; ++x)
+    inverse[x] = 1.0f / float(std::min(W - 1, x + r) - std::max(0, x - r) + 1);
+  std::vector<U> colSums(rowLen, U(0));
+  auto ringRow = [&](int k) { return ring.data() + std::ptrdiff_t(k % ringRows) * rowLen; };
+
+  // Small windows are summed directly, one shifted copy of the row at a time (contiguous
+  // and vectorised); wide ones by a running sum along the row.
+  const bool direct = r <= 8;
+  int produced = 0;
+  auto produceThrough = [&](int k) {
+    for (; produced <= k; ++produced) {
+      const T* row = src.data + std::ptrdiff_t(produced) * rowLen;
+      T* dst = ringRow(produced);
+      for (int c = 0; c < nc; ++c) {
+        const T* a = row;
+        if (nc > 1) {
+          for (int x = 0; x < W; ++x) channel[x] = row[std::ptrdiff_t(x) * nc + c];
+          a = channel.data();
+        }
+        U* hs = rowSums.data();
+        if (direct) {
+          std::fill(hs, hs + W, U(0));
+          for (int d = -r; d <= r; ++d) addShifted(hs, a, W, d);
+        } else {
+          U sum = 0;
+          for (int x = 0; x <= std::min(r, W - 1); ++x) sum = U(sum + a[x]);
+          for (int x = 0; x < W; ++x) {
+            hs[x] = sum;
+            if (x + 1 + r < W) sum = U(sum + a[x + 1 + r]);
+            if (x - r >= 0) sum = U(sum - a[x - r]);
+          }
+        }
+        const float* inv = inverse.data();
+        if (nc == 1) {
+          for (int x = 0; x < W; ++x) dst[x] = integerMean<T>(hs[x], inv[x]);
+        } else {
+          for (int x = 0; x < W; ++x)
+            dst[std::ptrdiff_t(x) * nc + c] = integerMean<T>(hs[x], inv[x]);
+        }
+      }
+    }
+  };
+
+  U* cs = colSums.data();
+  const int first = std::min(r, H - 1);
+  produceThrough(first);
+  for (int k = 0; k <= first; ++k) addLanes(cs, ringRow(k), rowLen);
+  for (int y = 0; y < H; ++y) {
+    const int count = std::min(H - 1, y + r) - std::max(0, y - r) + 1;
+    storeIntegerMeans(cs, out.data + std::ptrdiff_t(y) * rowLen, rowLen, count);
+    if (y + 1 >= H) break;
+    if (y + 1 + r < H) {
+      produceThrough(y + 1 + r);
+      addLanes(cs, ringRow(y + 1 + r), rowLen);
+    }
+    if (y - r >= 0) subtractLanes(cs, ringRow(y - r), rowLen);
   }
 }
 
@@ -245,8 +352,16 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
   const int W = src.width, H = src.height, nc = src.nchannels;
   const double sx = double(W) / w, sy = double(H) / h;
   const std::size_t len = std::size_t(w) * nc;
-  std::vector<std::size_t> i0(len), i1(len);
-  std::vector<double> fx(len), gx(len);
+  std::vector<std::size_t> index(2 * len);
+  std::vector<double> buffer(6 * len);
+  std::size_t* i0 = index.data();
+  std::size_t* i1 = i0 + len;
+  double* fx = buffer.data();
+  double* gx = fx + len;
+  double* g00 = gx + len;
+  double* g10 = g00 + len;
+  double* g01 = g10 + len;
+  double* g11 = g01 + len;
   for (int i = 0; i < w; ++i) {
     const double x = clampCoord(i * sx, W);
     const int x0 = int(x);
@@ -259,7 +374,6 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
       gx[k] = 1.0 - (x - x0);
     }
   }
-  std::vector<double> g00(len), g10(len), g01(len), g11(len);
   int cached = -1;
   for (int j = 0; j < h; ++j) {
     const double y = clampCoord(j * sy, H);
@@ -280,7 +394,7 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
     }
     T* dst = out.data + std::size_t(j) * len;
     for (std::size_t k = 0; k < len; ++k)
-      dst[k] = truncTo<T>(blendWeights(gx[k] * gy, fx[k] * gy, fx[k] * fy, gx[k] * fy, g00[k],
+      dst[k] = blendTo<T>(blendWeights(gx[k] * gy, fx[k] * gy, fx[k] * fy, gx[k] * fy, g00[k],
                                        g10[k], g11[k], g01[k]));
   }
 }
@@ -317,7 +431,7 @@ void Image<T>::bilinear(double x, double y, T* out, int n) const {
       out[c] = T(0);
       continue;
     }
-    out[c] = detail::truncTo<T>(detail::blendWeights(w00, w10, w11, w01, double(get(x0, y0, c)),
+    out[c] = detail::blendTo<T>(detail::blendWeights(w00, w10, w11, w01, double(get(x0, y0, c)),
                                                      double(get(x1, y0, c)),
                                                      double(get(x1, y1, c)),
                                                      double(get(x0, y1, c))));
@@ -333,7 +447,7 @@ T Image<T>::bilinear(double x, double y, int c) const {
   const double fx = x - x0, fy = y - y0;
   const int x1 = std::min(x0 + 1, width - 1);
   const int y1 = std::min(y0 + 1, height - 1);
-  return detail::truncTo<T>(detail::blendWeights(
+  return detail::blendTo<T>(detail::blendWeights(
       (1.0 - fx) * (1.0 - fy), fx * (1.0 - fy), fx * fy, (1.0 - fx) * fy, double(get(x0, y0, c)),
       double(get(x1, y0, c)), double(get(x1, y1, c)), double(get(x0, y1, c))));
 }
@@ -370,14 +484,19 @@ Image<T> Image<T>::boxFilter(int r) const {
   if (r < 0) r = 0;
   Image<T> out(width, height, nchannels);
   if (!data || !out.data || width <= 0 || height <= 0 || nchannels <= 0) return out;
-  // Integer sums are exact in double, so any exact accumulator gives the same means;
-  // single precision is exact too (sums and truncated quotients alike, see storeMeans)
-  // while (max + 1) · (2r + 2) < 2^22, and twice as wide in vector registers.
-  bool exactInFloat = false;
+  // Integer window sums are exact in any order; while they also fit the division-free
+  // means of detail::integerMean the integer path runs, otherwise double sums as for the
+  // floating types (whose running sums keep their stated order).
+  bool fitsIntegerPath = false;
   if constexpr (!std::is_floating_point_v<T>)
-    exactInFloat = (double(std::numeric_limits<T>::max()) + 1.0) * (2.0 * r + 2.0) < 4194304.0;
-  if (exactInFloat)
-    detail::boxFilterPasses<float>(*this, out, r);
+    fitsIntegerPath =
+        (double(std::numeric_limits<T>::max()) + 1.0) * (2.0 * r + 2.0) < 4194304.0;
+  const bool fitsSixteenBits =
+      double(std::numeric_limits<T>::max()) * (2.0 * r + 2.0) <= 65535.0;
+  if (fitsIntegerPath && fitsSixteenBits)
+    detail::boxFilterIntegers<std::uint16_t>(*this, out, r);
+  else if (fitsIntegerPath)
+    detail::boxFilterIntegers<std::int32_t>(*this, out, r);
   else
     detail::boxFilterPasses<double>(*this, out, r);
   return out;

@@ -284,6 +284,21 @@ TYPED_TEST(ImageFiltersTyped, BoxFilterMatchesBruteForce) {
     }
 }
 
+TYPED_TEST(ImageFiltersTyped, BoxFilterWideWindowsMatchBruteForce) {
+  // Wide windows take the running-sum paths (and, for the integer types, the wider sums
+  // past r = 30 and r = 127); the result must not depend on the path.
+  using T = TypeParam;
+  std::mt19937 rng(29);
+  for (int r : {9, 31, 130}) {
+    SCOPED_TRACE(::testing::Message() << "r=" << r);
+    const Image<T> a = randomImage<T>(rng, 300, 5, 2);
+    const Image<T> got = a.boxFilter(r);
+    const Image<T> want = referenceBoxPass(referenceBoxPass(a, r, true), r, false);
+    for (int i = 0; i < 300 * 5 * 2; ++i)
+      ASSERT_TRUE(near<T>(double(got[i]), double(want[i]))) << "element " << i;
+  }
+}
+
 TEST(ImageFilters, BoxFilterTruncatesAfterEachPass) {
   // Row means 1/3 each truncate to 0 before the vertical pass sees them.
   Image<unsigned char> a(3, 3, 1);
