@@ -126,11 +126,30 @@ void runningMeans(const S* src, D* dst, int len, std::ptrdiff_t step, int lanes,
   }
 }
 
-/// dst[x · dstStep] = src[x · srcStep] for x in [x0, x1), converted to D.
-template <class D, class S>
-inline void gatherColumn(D* __restrict dst, std::ptrdiff_t dstStep, const S* __restrict src,
-                         std::ptrdiff_t srcStep, int x0, int x1) {
-  for (std::ptrdiff_t x = x0; x < x1; ++x) dst[x * dstStep] = D(src[x * srcStep]);
+/// Interleaves G rows: dst[x · stride + g] = rows[g][x · step] for x in [0, W). The G
+/// source lines in use at a time fit one cache set even when the rows lie a multiple of
+/// 4 KiB apart, and each line serves several consecutive x.
+template <int G, class D, class S>
+inline void gatherRows(D* __restrict dst, std::ptrdiff_t stride, const S* const* rows,
+                       std::ptrdiff_t step, int W) {
+  const S* p[G];
+  for (int g = 0; g < G; ++g) p[g] = rows[g];
+  for (std::ptrdiff_t x = 0; x < W; ++x) {
+    D* d = dst + x * stride;
+    for (int g = 0; g < G; ++g) d[g] = D(p[g][x * step]);
+  }
+}
+
+/// The inverse of gatherRows: rows[g][x · step] = src[x · stride + g].
+template <int G, class T>
+inline void scatterRows(T* const* rows, std::ptrdiff_t step, const T* __restrict src,
+                        std::ptrdiff_t stride, int W) {
+  T* p[G];
+  for (int g = 0; g < G; ++g) p[g] = rows[g];
+  for (std::ptrdiff_t x = 0; x < W; ++x) {
+    const T* s = src + x * stride;
+    for (int g = 0; g < G; ++g) p[g][x * step] = s[g];
+  }
 }
 
 /// Both passes of the box filter with sums kept in A, streamed: horizontally filtered
@@ -139,13 +158,12 @@ inline void gatherColumn(D* __restrict dst, std::ptrdiff_t dstStep, const S* __r
 /// intermediate never leaves the cache.
 ///
 /// The horizontal pass copies a block of L rows into an interleaved buffer first: running
-/// along a row is a chain of dependent additions, and rows of the image lie a whole row
-/// apart (often a multiple of 4 KiB, which makes a cache set thrash), while interleaved
-/// rows are contiguous lanes that the compiler vectorises.
+/// along a row is a chain of dependent additions, while interleaved rows are independent
+/// contiguous lanes that the compiler vectorises.
 template <class A, class T>
 void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
   constexpr int L = 16;      // rows per block: four or eight vector registers of sums
-  constexpr int chunk = 16;  // columns per gather step
+  constexpr int group = 8;   // rows transposed together (their cache lines stay resident)
   const int W = src.width, H = src.height, nc = src.nchannels;
   const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
   const int ringRows = int(std::min<long long>(H, 2LL * r + L + 2));
@@ -164,20 +182,12 @@ void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
         const T* rowsIn[L];
         for (int l = 0; l < L; ++l)
           rowsIn[l] = src.data + std::ptrdiff_t(produced + std::min(l, rows - 1)) * rowLen + c;
-        // Row by row within short column chunks: each source cache line is read once,
-        // however many rows share its cache set.
-        for (int x0 = 0; x0 < W; x0 += chunk) {
-          const int x1 = std::min(W, x0 + chunk);
-          for (int l = 0; l < L; ++l) gatherColumn(in.data() + l, L, rowsIn[l], nc, x0, x1);
-        }
+        for (int g = 0; g < L; g += group) gatherRows<group>(in.data() + g, L, rowsIn + g, nc, W);
         runningMeans<A, 0>(in.data(), res.data(), W, L, L, r, sums.data());
         T* rowsOut[L];
         for (int l = 0; l < L; ++l) rowsOut[l] = ringRow(produced + std::min(l, rows - 1)) + c;
         // A short last block repeats its last row; the copies write the same values.
-        for (int x0 = 0; x0 < W; x0 += chunk) {
-          const int x1 = std::min(W, x0 + chunk);
-          for (int l = 0; l < L; ++l) gatherColumn(rowsOut[l], nc, res.data() + l, L, x0, x1);
-        }
+        for (int g = 0; g < L; g += group) scatterRows<group>(rowsOut + g, nc, res.data() + g, L, W);
       }
       produced += rows;
     }
