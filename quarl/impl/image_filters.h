@@ -106,11 +106,11 @@ inline void addShifted(U* __restrict sums, const S* __restrict src, int n, int k
 /// independent lines side by side: line l, sample k lives at src[k * step + l]. Each line
 /// keeps its sum in A, entering samples are added before leaving ones are subtracted, and
 /// the mean is stored truncated to D. The lanes are contiguous so the compiler vectorises
-/// across them; Lanes > 0 fixes their number at compile time.
-template <class A, int Lanes, class S, class D>
+/// across them.
+template <class A, class S, class D>
 void runningMeans(const S* src, D* dst, int len, std::ptrdiff_t step, int lanes, int r,
                   A* sums) {
-  const std::ptrdiff_t n = Lanes > 0 ? Lanes : lanes;
+  const std::ptrdiff_t n = lanes;
   for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] = A(0);
   const int first = std::min(r, len - 1);
   for (int k = 0; k <= first; ++k) addLanes(sums, src + k * step, n);
@@ -183,7 +183,7 @@ void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
         for (int l = 0; l < L; ++l)
           rowsIn[l] = src.data + std::ptrdiff_t(produced + std::min(l, rows - 1)) * rowLen + c;
         for (int g = 0; g < L; g += group) gatherRows<group>(in.data() + g, L, rowsIn + g, nc, W);
-        runningMeans<A, 0>(in.data(), res.data(), W, L, L, r, sums.data());
+        runningMeans(in.data(), res.data(), W, L, L, r, sums.data());
         T* rowsOut[L];
         for (int l = 0; l < L; ++l) rowsOut[l] = ringRow(produced + std::min(l, rows - 1)) + c;
         // A short last block repeats its last row; the copies write the same values.
@@ -536,12 +536,14 @@ Image<T> Image<T>::resize(int w, int h) const {
 
 template <class T>
 Image<T> Image<T>::boxFilter(int r) const {
-  if (r < 0) r = 0;
+  // Windows wider than the image are clipped to it whatever their radius, so the radius
+  // is capped there (which also keeps x + r within int).
+  r = std::min(std::max(r, 0), std::max(width, height));
   Image<T> out(width, height, nchannels);
   if (!data || !out.data || width <= 0 || height <= 0 || nchannels <= 0) return out;
   // Integer window sums are exact in any order; while they also fit the division-free
   // means of detail::integerMean the integer path runs, otherwise double sums as for the
-  // floating types (whose running sums keep their stated order).
+  // floating types (whose running sums add and subtract in window order).
   bool fitsIntegerPath = false;
   if constexpr (!std::is_floating_point_v<T>)
     fitsIntegerPath =

@@ -136,7 +136,7 @@ TEST(ImageFilters, BilinearOutsideTheDomainReadsNothingOutside) {
 
 // ---- Resize -------------------------------------------------------------------------
 
-TEST(ImageFilters, ResizeListedCases) {
+TEST(ImageFilters, ResizeCopiesShrinksEnlargesAndMixes) {
   {
     const Image<float> a = constant<float>(3, 2, 1, 4);
     const Image<float> b = a.resize(3, 2);
@@ -254,7 +254,7 @@ TEST(ImageFilters, ResizeDegenerateSizes) {
 
 // ---- Box filter ---------------------------------------------------------------------
 
-TEST(ImageFilters, BoxFilterListedRow) {
+TEST(ImageFilters, BoxFilterOfASinglePeak) {
   Image<float> a(5, 3, 1);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 5; ++x) a(x, y, 0) = x == 2 ? 9.0f : 0.0f;
