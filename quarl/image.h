@@ -295,8 +295,12 @@ class Image {
   /// the image already has those sizes.
   bool pow2size(int& w, int& h) const;
   /// The OpenGL pixel format for this image's channel count (defined in quarl/texture.h).
+  /// A member template so that it is instantiated where texture.h is included: libquarl
+  /// does not link OpenGL, and the explicit instantiations below do not cover it.
+  template <class GL = void>
   int channelToGL() const;
   /// Uploads into the bound 2-D texture (defined in quarl/texture.h, which links OpenGL).
+  template <class GL = void>
   void initTexture(int envMode) const;
 
   // ---- Fields -------------------------------------------------------------------------
