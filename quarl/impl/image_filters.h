@@ -20,6 +20,20 @@
 namespace vorn {
 namespace detail {
 
+// The bilinear blend of floating images is compiled for AVX2 as well and chosen at run
+// time: twice the lanes for its double-precision arithmetic. AVX2 alone brings no fused
+// multiply-add, so both versions round every product and sum alike and give identical
+// results.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define QUARL_HAVE_AVX2_CLONES 1
+inline bool hasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#else
+#define QUARL_HAVE_AVX2_CLONES 0
+#endif
+
 /// A double result stored in T: truncated toward zero for the integer types. Integer
 /// results are clamped to the element's range (weighted means can leave it by a rounding
 /// error only) and NaN gives 0.
@@ -374,23 +388,13 @@ inline void blendRow(const BlendRow<T>& b) {
                                      b.g00[k], b.g10[k], b.g11[k], b.g01[k]));
 }
 
-// The same loop compiled for AVX2 as well, chosen at run time for floating elements: twice
-// the lanes for the double-precision blend (the integer stores gain nothing from it).
-// AVX2 alone brings no fused multiply-add, so both versions round every product and sum
-// alike and give identical results.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define QUARL_HAVE_AVX2_CLONES 1
-inline bool hasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
+#if QUARL_HAVE_AVX2_CLONES
 template <class T>
 __attribute__((target("avx2"))) void blendRowAvx2(const BlendRow<T>& b) {
   blendRow(b);
 }
-#else
-#define QUARL_HAVE_AVX2_CLONES 0
 #endif
+
 
 /// Enlarges src to w × h (w ≥ width, h ≥ height) with corners aligned: target (i, j)
 /// samples (i·sx, j·sy). Column positions and weights are computed once; the four
