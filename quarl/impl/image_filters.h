@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <type_traits>
 #include <utility>
@@ -20,14 +21,15 @@
 namespace vorn {
 namespace detail {
 
-// The bilinear blend of floating images is compiled for AVX2 as well and chosen at run
-// time: twice the lanes for its double-precision arithmetic. AVX2 alone brings no fused
+// The bilinear blend of floating images and the integer box filter are compiled for AVX2
+// as well and chosen at run time: twice the vector lanes. AVX2 alone brings no fused
 // multiply-add, so both versions round every product and sum alike and give identical
-// results.
+// results. Setting the environment variable QUARL_NO_AVX2 keeps the baseline versions
+// (the tests run both).
 #if defined(__GNUC__) && defined(__x86_64__)
 #define QUARL_HAVE_AVX2_CLONES 1
 inline bool hasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
+  static const bool has = __builtin_cpu_supports("avx2") && !std::getenv("QUARL_NO_AVX2");
   return has;
 }
 #else
@@ -299,6 +301,14 @@ void boxFilterIntegers(const Image<T>& src, Image<T>& out, int r) {
   }
 }
 
+#if QUARL_HAVE_AVX2_CLONES
+template <class U, class T>
+__attribute__((target("avx2"), flatten)) void boxFilterIntegersAvx2(const Image<T>& src,
+                                                                    Image<T>& out, int r) {
+  boxFilterIntegers<U>(src, out, r);
+}
+#endif
+
 /// Area-averaging weights along one axis, shrinking `from` samples to `to` (to ≤ from).
 /// In units of 1/to of a source sample, target i covers [from·i, from·(i + 1)) and source
 /// k covers [to·k, to·(k + 1)); the overlaps are integers, so a constant line keeps its
@@ -554,6 +564,15 @@ Image<T> Image<T>::boxFilter(int r) const {
         (double(std::numeric_limits<T>::max()) + 1.0) * (2.0 * r + 2.0) < 4194304.0;
   const bool fitsSixteenBits =
       double(std::numeric_limits<T>::max()) * (2.0 * r + 2.0) <= 65535.0;
+#if QUARL_HAVE_AVX2_CLONES
+  if (fitsIntegerPath && detail::hasAvx2()) {
+    if (fitsSixteenBits)
+      detail::boxFilterIntegersAvx2<std::uint16_t>(*this, out, r);
+    else
+      detail::boxFilterIntegersAvx2<std::int32_t>(*this, out, r);
+    return out;
+  }
+#endif
   if (fitsIntegerPath && fitsSixteenBits)
     detail::boxFilterIntegers<std::uint16_t>(*this, out, r);
   else if (fitsIntegerPath)
