@@ -106,8 +106,7 @@ inline D integerMean(U s, float inv) {
 
 template <class U, class D>
 inline void storeIntegerMeans(const U* __restrict sums, D* __restrict dst, std::ptrdiff_t n,
-                              int count) {
-  const float inv = 1.0f / float(count);
+                              float inv) {
   for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = integerMean<D>(sums[l], inv);
 }
 
@@ -116,6 +115,35 @@ template <class U, class S>
 inline void addShifted(U* __restrict sums, const S* __restrict src, int n, int k) {
   const int lo = std::max(0, -k), hi = std::min(n, n - k);
   for (int x = lo; x < hi; ++x) sums[x] = U(sums[x] + U(src[x + k]));
+}
+
+/// One vertical step over a row of lanes, fused into one sweep: store the means of the
+/// current sums, then add the entering row and subtract the leaving one (either may be
+/// null at the borders). The per-lane order of operations is that of the separate loops.
+template <class A, class S, class D, class Mean>
+inline void verticalStep(A* __restrict sums, D* __restrict dst, const S* __restrict enter,
+                         const S* __restrict leave, std::ptrdiff_t n, Mean mean) {
+  if (enter && leave) {
+    for (std::ptrdiff_t l = 0; l < n; ++l) {
+      A v = sums[l];
+      dst[l] = mean(v);
+      v += A(enter[l]);
+      v -= A(leave[l]);
+      sums[l] = v;
+    }
+  } else if (enter) {
+    for (std::ptrdiff_t l = 0; l < n; ++l) {
+      dst[l] = mean(sums[l]);
+      sums[l] += A(enter[l]);
+    }
+  } else if (leave) {
+    for (std::ptrdiff_t l = 0; l < n; ++l) {
+      dst[l] = mean(sums[l]);
+      sums[l] -= A(leave[l]);
+    }
+  } else {
+    for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = mean(sums[l]);
+  }
 }
 
 /// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
@@ -215,16 +243,15 @@ void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
   produceThrough(first);
   for (int k = 0; k <= first; ++k) addLanes(cs, ringRow(k), rowLen);
   for (int y = 0; y < H; ++y) {
-    const int count = std::min(H - 1, y + r) - std::max(0, y - r) + 1;
-    storeMeans(cs, out.data + std::ptrdiff_t(y) * rowLen, rowLen, A(count));
-    if (y + 1 >= H) break;
+    const A count = A(std::min(H - 1, y + r) - std::max(0, y - r) + 1);
+    const bool more = y + 1 < H;
     const int enter = y + 1 + r;
     const int leave = y - r;
-    if (enter < H) {
-      produceThrough(enter);
-      addLanes(cs, ringRow(enter), rowLen);
-    }
-    if (leave >= 0) subtractLanes(cs, ringRow(leave), rowLen);
+    if (more && enter < H) produceThrough(enter);
+    verticalStep(cs, out.data + std::ptrdiff_t(y) * rowLen,
+                 more && enter < H ? ringRow(enter) : nullptr,
+                 more && leave >= 0 ? ringRow(leave) : nullptr, rowLen,
+                 [count](A v) { return T(v / count); });
   }
 }
 
@@ -289,9 +316,11 @@ void boxFilterIntegers(const Image<T>& src, Image<T>& out, int r) {
   const int first = std::min(r, H - 1);
   produceThrough(first);
   for (int k = 0; k <= first; ++k) addLanes(cs, ringRow(k), rowLen);
+  // Separate sweeps vectorise better here than one fused sweep: the loads, the 16- or
+  // 32-bit sums and the float means have different widths.
   for (int y = 0; y < H; ++y) {
-    const int count = std::min(H - 1, y + r) - std::max(0, y - r) + 1;
-    storeIntegerMeans(cs, out.data + std::ptrdiff_t(y) * rowLen, rowLen, count);
+    const float inv = 1.0f / float(std::min(H - 1, y + r) - std::max(0, y - r) + 1);
+    storeIntegerMeans(cs, out.data + std::ptrdiff_t(y) * rowLen, rowLen, inv);
     if (y + 1 >= H) break;
     if (y + 1 + r < H) {
       produceThrough(y + 1 + r);
