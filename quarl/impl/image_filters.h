@@ -556,22 +556,22 @@ template <class T>
 Image<T> Image<T>::resize(int w, int h) const {
   if (w == width && h == height) return copy();
   const int tw = std::max(w, 0), th = std::max(h, 0);
-  Image<T> out(tw, th, nchannels);
-  if (!out.data) return out;
-  if (!data || width <= 0 || height <= 0) {
-    std::fill(out.data, out.data + detail::elementCount(out), T(0));
-    return out;
-  }
-  if (tw <= width && th <= height) {
-    detail::areaShrink(*this, out, tw, th);
-  } else if (tw >= width && th >= height) {
-    detail::bilinearEnlarge(*this, out, tw, th);
-  } else {
+  const bool hasPixels = data && width > 0 && height > 0;
+  if (hasPixels && tw > 0 && th > 0 && (tw < width) != (th < height) &&
+      (tw > width || th > height)) {
     // Shrink along the shrinking axis first, so the area average sees every source pixel,
     // then enlarge along the other.
     const Image<T> part = tw < width ? resize(tw, height) : resize(width, th);
     return part.resize(tw, th);
   }
+  Image<T> out(tw, th, nchannels);
+  if (!out.data) return out;
+  if (!hasPixels)
+    std::fill(out.data, out.data + detail::elementCount(out), T(0));
+  else if (tw <= width && th <= height)
+    detail::areaShrink(*this, out, tw, th);
+  else
+    detail::bilinearEnlarge(*this, out, tw, th);
   return out;
 }
 
