@@ -118,7 +118,8 @@ class SparseLevelSet2D : public LevelSet2D {
   /// state × distance (negative inside). The march does not step off the canvas.
   /// Prints "doing FMM." and "step fmm: <seeds>" on stdout.
   /// @warning Without a sign change between stored neighbours there are no seeds and the
-  ///          band ends up empty.
+  ///          band ends up empty. An allocation failure throws and leaves the band as it
+  ///          was.
   void ensureSignedDistanceFMM();
 
   /// @brief The distance (pixels) from the seed cell (x, y) to the contour, from its own

@@ -248,9 +248,11 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
             [](const std::pair<Cell, double>& a, const std::pair<Cell, double>& b) {
               return a.first < b.first;
             });
-  for (Row& row : rows) row.clear();
+  // Built aside and swapped in, so that a failed allocation leaves the old band intact.
+  std::vector<Row> fresh(static_cast<std::size_t>(height));
   for (const auto& c : band) {
-    Row& row = rows[static_cast<std::size_t>(c.first.first)];
+    Row& row = fresh[static_cast<std::size_t>(c.first.first)];
     row.emplace_hint(row.end(), c.first.second, c.second);
   }
+  rows.swap(fresh);
 }

@@ -321,7 +321,27 @@ class Image {
 
   // ---- Distance transforms (unsigned char only) --------------------------------------
 
+  /// @brief Distance from each non-zero pixel of channel c to the nearest boundary point
+  /// (a non-zero pixel with a zero 4-neighbour, collected over 2 ≤ x ≤ w − 3,
+  /// 2 ≤ y ≤ h − 3), searched among candidates gathered per 8 × 8 block.
+  /// @return 3 channels: distance (pixels), then the unit vector towards that point;
+  ///   −1 in all three for zero pixels and the outermost rows and columns, (0, 0, 0) on
+  ///   boundary points. Prints "There are %d boundary points" and the largest candidate
+  ///   list on stdout.
+  /// @warning The block candidates are a heuristic: a pixel may get a boundary point a
+  ///   few pixels farther than the nearest. Without any boundary point, pixels of marked
+  ///   blocks get 1e8 and (0, 0). A pixel whose block holds no scanned non-zero pixel is
+  ///   reported on stderr ("Fatal error, no pot for (x,y)") and searched against every
+  ///   boundary point (−1 when there is none). A channel outside the image throws
+  ///   index_error.
   Image<float> edt(int c) const;
+  /// @brief Signed distance to the boundary points of channel c (collected over
+  /// 1 ≤ x ≤ w − 2, 1 ≤ y ≤ h − 2) by the 8-point sequential Euclidean method
+  /// (Danielsson 1980): two raster passes propagating offset vectors.
+  /// @return one channel: +d on non-zero pixels, −d on zero pixels, d in pixels.
+  /// @warning Not exact where boundary points compete (errors up to about 1.5 pixels on
+  ///   scattered points). The outermost rows and columns, and every pixel when there is
+  ///   no boundary point, hold ±√(w² + h²). A channel outside the image throws index_error.
   Image<float> edt_8sed(int c) const;
 
   // ---- Textures -----------------------------------------------------------------------

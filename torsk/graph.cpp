@@ -2,6 +2,7 @@
 // Purpose: graphs with Dijkstra shortest paths.
 #include "torsk/graph.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +74,8 @@ void Graph::dij(int source, std::vector<pred_dist_t>& out) const {
   double d = 0.0;
   while (heap.peek() != -1) {
     const int u = heap.remove(&d);
+    const int next = heap.peek();
+    if (next >= 0) __builtin_prefetch(adj[next].data());
     for (const edge_t& e : adj[u]) {
       const double nd = d + e.weight;
       pred_dist_t& r = out[e.to];
@@ -260,21 +263,39 @@ int dij(Graph_T* g, int source) {
           return -1;
         }
   }
-  if (initSingleSource(source, g->nnodes) != 0) return -1;
+  if (source < 0 || source >= g->nnodes) {
+    std::printf("dij: source %d outside the %d nodes\n", source, g->nnodes);
+    return -1;
+  }
 
+  // Nodes enter the heap when first reached rather than all at the start with 1e9: the
+  // distances and the unreached nodes (1e9, -1) come out the same, and a heap of the
+  // frontier only is several times cheaper on large graphs.
   Heap& heap = *state.heap;
+  if (heap.peek() != -1) heap.removeAll();
   double* curd = state.curd.data();
   int* prev = state.prev.data();
+  std::fill(curd, curd + g->nnodes, 1e9);
+  std::fill(prev, prev + g->nnodes, -1);
+  curd[source] = 0.0;
+  heap.insert(source, 0.0);
   double d = 0.0;
   while (heap.peek() != -1) {
     const int u = heap.remove(&d);
     const double du = curd[u];
+    // The next node's records are most likely far away in memory; ask for them while
+    // this node's edges are relaxed.
+    const int next = heap.peek();
+    if (next >= 0) __builtin_prefetch(g->lists[next]);
     for (const Edge_T* e = g->lists[u]; e; e = e->next) {
       const int v = e->to;
       const double nd = e->weight + du;
       if (curd[v] > nd) {
         curd[v] = nd;
-        heap.update(v, nd, 0);
+        if (heap.exists(v))
+          heap.update(v, nd, 0);
+        else
+          heap.insert(v, nd);
         prev[v] = u;
       }
     }

@@ -106,7 +106,9 @@ void allocSingleSource(Graph_T* g);
 ///   the source at 0 and the others at 1e9.
 /// @return 0, or −1 (with a message) when the state is smaller than n or source is outside.
 int initSingleSource(int source, int n);
-/// @brief Dijkstra from source; unreached nodes keep distance 1e9 and predecessor −1.
+/// @brief Dijkstra from source into the single-source state; unreached nodes keep
+///   distance 1e9 and predecessor −1. Nodes enter the heap as they are first reached;
+///   among equally short paths any one may supply the predecessor.
 /// @return 0, or −1 with a printed refusal when g is null, source is out of range, the
 ///   state was not prepared for g's size, or g has a negative (or NaN) weight.
 int dij(Graph_T* g, int source);

@@ -113,50 +113,63 @@ void Heap::update(int id, double key, int keepLower) {
     siftDown2(i);
 }
 
+// The sifts work on local copies of the array pointers and the count: stores into pos
+// would otherwise force the compiler to reload them at every level. The child choice
+// stays a branch: in a heap larger than the cache, speculating past it starts the next
+// level's loads early, which a branch-free choice (a data dependence) would forbid.
 void Heap::siftup(int i) {
   if (i < 0 || i >= count) return;
-  const Node moving = nodes[i];
+  Node* const nd = nodes.get();
+  int* const ps = pos.get();
+  const Node moving = nd[i];
   while (i > 0) {
     const int parent = (i - 1) / 2;
-    if (!(nodes[parent].key > moving.key)) break;
-    nodes[i] = nodes[parent];
-    pos[nodes[i].id] = i;
+    if (!(nd[parent].key > moving.key)) break;
+    nd[i] = nd[parent];
+    ps[nd[i].id] = i;
     i = parent;
   }
-  nodes[i] = moving;
-  pos[moving.id] = i;
+  nd[i] = moving;
+  ps[moving.id] = i;
 }
 
 void Heap::siftDown(int i) {
-  if (i < 0 || i >= count) return;
-  const Node moving = nodes[count - 1];
+  const int n = count;
+  if (i < 0 || i >= n) return;
+  Node* const nd = nodes.get();
+  int* const ps = pos.get();
+  const Node moving = nd[n - 1];
   for (;;) {
     int child = 2 * i + 1;
-    if (child >= count) break;
-    if (child + 1 < count && nodes[child].key > nodes[child + 1].key) ++child;
-    if (!(moving.key > nodes[child].key)) break;
-    nodes[i] = nodes[child];
-    pos[nodes[i].id] = i;
+    if (child >= n) break;
+    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
+    if (!(moving.key > nd[child].key)) break;
+    nd[i] = nd[child];
+    ps[nd[i].id] = i;
     i = child;
   }
-  nodes[i] = moving;
-  pos[moving.id] = i;
+  nd[i] = moving;
+  ps[moving.id] = i;
 }
 
 void Heap::siftDown2(int i) {
-  if (i < 0 || i >= count) return;
+  const int n = count;
+  if (i < 0 || i >= n) return;
+  Node* const nd = nodes.get();
+  int* const ps = pos.get();
+  const Node moving = nd[i];
   for (;;) {
     int child = 2 * i + 1;
-    if (child >= count) break;
-    if (child + 1 < count && nodes[child].key > nodes[child + 1].key) ++child;
-    if (!(nodes[i].key > nodes[child].key)) break;
-    const Node tmp = nodes[i];
-    nodes[i] = nodes[child];
-    nodes[child] = tmp;
-    pos[nodes[i].id] = i;
-    pos[nodes[child].id] = child;
+    if (child >= n) break;
+    if (child + 1 < n && nd[child].key > nd[child + 1].key) ++child;
+    if (!(moving.key > nd[child].key)) break;
+    nd[i] = nd[child];
+    ps[nd[i].id] = i;
     i = child;
   }
+  // Swapping at every level leaves the same arrays as moving the node once at the end.
+  nd[i] = moving;
+  ps[moving.id] = i;
 }
 
 void Heap::checkHeapProperty(const char* label) const {

@@ -10,8 +10,8 @@
 /// from each id to its node so that a key can be read, lowered or raised in O(log n).
 ///
 /// Only strict comparisons move nodes: equal keys keep their places and a tie between two
-/// children goes to the left one. Nothing after construction allocates except `removeAll`
-/// and the diagnostics. A heap belongs to one thread.
+/// children goes to the left one. Nothing after construction allocates except `check`
+/// (which remembers its label). A heap belongs to one thread; copies are not allowed.
 class Heap {
  public:
   /// @brief An empty heap for the ids 0 … capacity − 1.

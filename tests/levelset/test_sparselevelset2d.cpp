@@ -678,3 +678,30 @@ TEST(SparseLevelSetFMM, NonFiniteAndTinyValuesKeepTheirSides) {
       EXPECT_EQ(c.second > 0, c.first >= 6) << c.first << "," << y;
     }
 }
+
+// Random bands: holes in the band, values that are no distances, a few non-finite ones.
+TEST(SparseLevelSetFMM, RandomBandsStaySound) {
+  std::mt19937 rng(42);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int round = 0; round < 40; ++round) {
+    const int w = 8 + static_cast<int>(u(rng) * 40), h = 1 + static_cast<int>(u(rng) * 40);
+    const double density = 0.3 + 0.7 * u(rng);
+    SparseLevelSet2D s(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (u(rng) > density) continue;
+        const double r = u(rng);
+        if (r < 0.01) {
+          s(x, y) = std::numeric_limits<double>::quiet_NaN();
+        } else if (r < 0.02) {
+          s(x, y) = (u(rng) < 0.5 ? -1 : 1) * std::numeric_limits<double>::infinity();
+        } else {
+          s(x, y) = 6.0 * u(rng) - 3.0 + std::sin(0.3 * x + 0.2 * y);
+        }
+      }
+    const auto seeds = seedsOf(s);
+    SCOPED_TRACE("round " + std::to_string(round));
+    reinit(s);
+    expectSoundBand(s, seeds);
+  }
+}

@@ -1,5 +1,6 @@
-// Tests of the distance transforms edt and edt_8sed: the square case worked by hand, the
-// fallback for unmarked blocks, and both transforms against brute force on random masks.
+// glimshape — tests/quarl
+// Purpose: tests of edt and edt_8sed: the square case worked by hand, the fallback for
+// unmarked blocks, and both transforms against brute force on random masks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quarl/image.h"
@@ -284,6 +286,18 @@ TEST(Edt, SedAgreesWithBruteForce) {
   }
   std::printf("edt_8sed largest error against brute force: %.4f px\n", worst);
   EXPECT_LT(worst, 2.0);
+}
+
+// Images 8192 pixels or more on a side take the separate-array form of the passes.
+TEST(Edt, SedLongImagesMatchPlainPasses) {
+  std::mt19937 rng(3);
+  for (const auto& [w, h] : {std::pair<int, int>{8200, 7}, std::pair<int, int>{5, 8192},
+                             std::pair<int, int>{8191, 6}}) {
+    const auto mask = randomMask(rng, w, h, 1, 0);
+    const Image<float> d = mask.edt_8sed(0);
+    const Image<float> ref = plainSed(mask, 0);
+    for (int i = 0; i < w * h; ++i) ASSERT_EQ(d[i], ref[i]) << w << "x" << h << " pixel " << i;
+  }
 }
 
 TEST(Edt, EdtMatchesPlainSearchAndTruth) {

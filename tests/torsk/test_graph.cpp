@@ -1,5 +1,6 @@
-// Tests of vorn::Graph and the Graph_T function interface: hand-computed paths, print
-// formats, refusals, and Dijkstra against Bellman–Ford on random graphs.
+// glimshape — tests/torsk
+// Purpose: tests of vorn::Graph and the Graph_T function interface: hand-computed paths,
+// print formats, refusals, and Dijkstra against Bellman–Ford on random graphs.
 #include "torsk/graph.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,25 @@ TEST(Graph, FunctionInterfaceFourNodeShortestPaths) {
   freeGraph(g);
 }
 
+TEST(Graph, InitSingleSourceStartsEveryNodeFar) {
+  Graph_T* g = smallFunctionGraph();
+  allocSingleSource(g);
+  ASSERT_EQ(dij(g, 0), 0);
+  ASSERT_EQ(initSingleSource(2, 4), 0);
+  std::vector<double> d(4);
+  std::vector<int> p(4);
+  getDistancesParam(d.data());
+  getPredParam(p.data());
+  EXPECT_EQ(d, (std::vector<double>{1e9, 1e9, 0, 1e9}));
+  EXPECT_EQ(p, (std::vector<int>{-1, -1, -1, -1}));
+  // A search after a reset by hand starts from a clean heap.
+  ASSERT_EQ(dij(g, 2), 0);
+  getDistancesParam(d.data());
+  EXPECT_EQ(d, (std::vector<double>{3, 2, 0, 1e9}));
+  freeSingleSource();
+  freeGraph(g);
+}
+
 TEST(Graph, RepeatedEdges) {
   Graph_T* g = allocGraph(2);
   graphAddEdge(g, 0, 1, 1);
@@ -182,6 +202,8 @@ TEST(Graph, BadInputIsRefused) {
   allocSingleSource(g);
   EXPECT_EQ(captured([&] { EXPECT_EQ(dij(nullptr, 0), -1); }), "dij: no graph\n");
   EXPECT_EQ(captured([&] { EXPECT_EQ(dij(g, 4), -1); }),
+            "dij: source 4 outside the 4 nodes\n");
+  EXPECT_EQ(captured([&] { EXPECT_EQ(initSingleSource(4, 4), -1); }),
             "initSingleSource: source 4 of 4 nodes does not fit the prepared 4\n");
   graphAddEdge(g, 2, 3, -0.5);
   EXPECT_EQ(captured([&] { EXPECT_EQ(dij(g, 0), -1); }),

@@ -1,4 +1,5 @@
-// Tests of Heap: ordering, ties, updates, messages and the position index.
+// glimshape — tests/torsk
+// Purpose: tests of Heap: ordering, ties, updates, messages and the position index.
 #include "torsk/heap.h"
 
 #include <gmock/gmock.h>
