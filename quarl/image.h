@@ -220,6 +220,18 @@ class Image {
   void clean(int minSize, int value);
 
   // ---- Arithmetic and comparisons ----------------------------------------------------
+  //
+  // Element by element; forms without "=" return a new image, compound forms change this
+  // image (and its sharers). Floating images compute int-scalar and image operations in T
+  // and double-scalar ones in double. Unsigned images compute int-scalar and image
+  // operations modulo 2^32 and keep the low bits (unsigned char 250 + 10 gives 4);
+  // double-scalar results are truncated toward zero, then wrapped the same way (NaN gives
+  // 0, infinities the low bits of the largest or smallest 64-bit integer). Comparisons
+  // and ! give 0/1 masks of this image's type; NaN compares unequal to everything.
+  // Image operands must match this image's width, height and channels (operator* also
+  // takes a one-channel image that scales every channel of a pixel), else size_mismatch
+  // is thrown with this image's sizes first. operator| on floating images ORs the values
+  // read as 32-bit unsigned integers (negative and NaN as 0, large ones as 4294967295).
 
   Image operator+(int v) const;
   Image operator+(double v) const;
@@ -269,14 +281,37 @@ class Image {
   int writeRFI(const char* name) const;
 
   // ---- Resampling and filters ---------------------------------------------------------
+  //
+  // All return new images; double results are truncated toward zero for integer types.
 
+  /// @brief A w × h copy: area average when no side grows, bilinear with aligned corners
+  /// when none shrinks, else the shrinking side first.
+  /// @param w, h target size in pixels. @warning Sizes ≤ 0 give an image without pixels
+  /// (sizes clamped to 0); an image without pixels resizes to zeros.
   Image resize(int w, int h) const;
+  /// @brief Bilinear samples of channels 0 … n − 1 (all for n < 0) at pixel position
+  /// (x, y), clamped to the image (NaN counts as 0). @warning Channels past the image's,
+  /// and every channel of an image without pixels, are written as 0.
   void bilinear(double x, double y, T* out, int n = -1) const;
+  /// @brief The bilinear sample of channel c; 0 for a channel the image lacks.
   T bilinear(double x, double y, int c) const;
+  /// @brief Mean over the (2r + 1) × (2r + 1) window clipped to the image, as a horizontal
+  /// then a vertical pass, each stored in T. @param r radius in pixels.
+  /// @warning Windows clip on both sides when the image is smaller than 2r + 1; a negative
+  /// radius acts as 0.
   Image boxFilter(int r) const;
+  /// @brief x and y derivatives of channel c (channels 0 and 1): central differences
+  /// halved inside, one-sided at the borders. @warning A side of length 1 has derivative 0
+  /// along it; a channel the image lacks gives zeros.
   Image<float> gradient(int c) const;
-  /// Correlation with a one-channel filter (float images only).
+  /// @brief Correlation with a one-channel filter (float images only), 0 within half a
+  /// filter of the borders. @warning A filter with both sides even prints
+  /// "filter is not proper dimension %d %d" and gives zeros.
   Image convolve(const Image<float>& filter) const;
+  /// @brief Harris corners (Harris & Stephens 1988) of the byte image, strongest first,
+  /// at most maxCorners; non-zero subpixel refines each by a quadratic fit and drops those
+  /// whose peak lies a pixel or more away (or has no peak). Other element types print a
+  /// warning and work on the converted byte image.
   std::vector<std::pair<float, float>> harris(int maxCorners, int subpixel) const;
   Image rotateCW() const;
   Image rotateCCW() const;

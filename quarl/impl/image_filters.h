@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <type_traits>
 #include <utility>
@@ -19,6 +20,21 @@
 
 namespace vorn {
 namespace detail {
+
+// The bilinear blend of floating images and the integer box filter are compiled for AVX2
+// as well and chosen at run time: twice the vector lanes. AVX2 alone brings no fused
+// multiply-add, so both versions round every product and sum alike and give identical
+// results. Setting the environment variable QUARL_NO_AVX2 keeps the baseline versions
+// (the tests run both).
+#if defined(__GNUC__) && defined(__x86_64__)
+#define QUARL_HAVE_AVX2_CLONES 1
+inline bool hasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") && !std::getenv("QUARL_NO_AVX2");
+  return has;
+}
+#else
+#define QUARL_HAVE_AVX2_CLONES 0
+#endif
 
 /// A double result stored in T: truncated toward zero for the integer types. Integer
 /// results are clamped to the element's range (weighted means can leave it by a rounding
@@ -35,6 +51,18 @@ inline T truncTo(double v) {
   }
 }
 
+/// A bilinear blend stored in T. The blend of elements in [0, max] with non-negative
+/// weights summing to 1 stays below max + 1, so 8- and 16-bit elements convert through a
+/// plain 32-bit truncation (which vectorises); 32-bit ones may round past their maximum
+/// and are clamped.
+template <class T>
+inline T blendTo(double v) {
+  if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, unsigned short>)
+    return T(std::int32_t(v));
+  else
+    return truncTo<T>(v);
+}
+
 /// The bilinear blend of the four neighbours, in the one evaluation order shared by
 /// `bilinear` and the enlarging `resize`, so both give identical values.
 inline double blendWeights(double w00, double w10, double w11, double w01, double i00,
@@ -49,42 +77,266 @@ inline double clampCoord(double v, int size) {
   return v < hi ? v : hi;
 }
 
-/// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
-/// independent lines at once: line l, sample k lives at src[k * step + l * laneStride].
-/// The sum of each line is kept in double, entering samples are added before leaving ones
-/// are subtracted, and the mean is stored truncated to T. Several lanes per sweep keep the
-/// running sums out of each other's way (and let the compiler vectorise when laneStride
-/// is 1).
-template <class T>
-void runningMeans(const T* src, T* dst, int len, std::ptrdiff_t step, int lanes,
-                  std::ptrdiff_t laneStride, int r, double* sums) {
-  for (int l = 0; l < lanes; ++l) sums[l] = 0.0;
-  const int first = std::min(r, len - 1);
-  for (int k = 0; k <= first; ++k) {
-    const T* s = src + k * step;
-    for (int l = 0; l < lanes; ++l) sums[l] += double(s[l * laneStride]);
+/// Lane loops of the running means. The restrict-qualified pointers tell the compiler that
+/// stores into byte images cannot change the sums, so these loops vectorise.
+template <class A, class S>
+inline void addLanes(A* __restrict sums, const S* __restrict src, std::ptrdiff_t n) {
+  for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] += A(src[l]);
+}
+template <class A, class S>
+inline void subtractLanes(A* __restrict sums, const S* __restrict src, std::ptrdiff_t n) {
+  for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] -= A(src[l]);
+}
+// The mean lies within the range of the summed elements, so a plain conversion is the
+// truncation toward zero.
+template <class A, class D>
+inline void storeMeans(const A* __restrict sums, D* __restrict dst, std::ptrdiff_t n, A count) {
+  for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = D(sums[l] / count);
+}
+
+/// The truncated mean of an exact integer sum s over count elements, without a division.
+/// Used while count · (max + 1) < 2^22 (see boxFilter): then s is exact in single
+/// precision, (s + 0.5) / count lies at least 0.5 / count away from any integer, and that
+/// is more than the error of multiplying by a rounded reciprocal (below (max + 1) · 2^-23),
+/// so the truncated product is exactly the truncated quotient s / count.
+template <class D, class U>
+inline D integerMean(U s, float inv) {
+  return D((float(s) + 0.5f) * inv);
+}
+
+template <class U, class D>
+inline void storeIntegerMeans(const U* __restrict sums, D* __restrict dst, std::ptrdiff_t n,
+                              float inv) {
+  for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = integerMean<D>(sums[l], inv);
+}
+
+/// sums[x] += src[x + k] for every x whose neighbour x + k lies in [0, n).
+template <class U, class S>
+inline void addShifted(U* __restrict sums, const S* __restrict src, int n, int k) {
+  const int lo = std::max(0, -k), hi = std::min(n, n - k);
+  for (int x = lo; x < hi; ++x) sums[x] = U(sums[x] + U(src[x + k]));
+}
+
+/// One vertical step over a row of lanes, fused into one sweep: store the means of the
+/// current sums, then add the entering row and subtract the leaving one (either may be
+/// null at the borders). The per-lane order of operations is that of the separate loops.
+template <class A, class S, class D, class Mean>
+inline void verticalStep(A* __restrict sums, D* __restrict dst, const S* __restrict enter,
+                         const S* __restrict leave, std::ptrdiff_t n, Mean mean) {
+  if (enter && leave) {
+    for (std::ptrdiff_t l = 0; l < n; ++l) {
+      A v = sums[l];
+      dst[l] = mean(v);
+      v += A(enter[l]);
+      v -= A(leave[l]);
+      sums[l] = v;
+    }
+  } else if (enter) {
+    for (std::ptrdiff_t l = 0; l < n; ++l) {
+      dst[l] = mean(sums[l]);
+      sums[l] += A(enter[l]);
+    }
+  } else if (leave) {
+    for (std::ptrdiff_t l = 0; l < n; ++l) {
+      dst[l] = mean(sums[l]);
+      sums[l] -= A(leave[l]);
+    }
+  } else {
+    for (std::ptrdiff_t l = 0; l < n; ++l) dst[l] = mean(sums[l]);
   }
+}
+
+/// Running means over windows [x − r, x + r] clipped to [0, len − 1], for `lanes`
+/// independent lines side by side: line l, sample k lives at src[k * step + l]. Each line
+/// keeps its sum in A, entering samples are added before leaving ones are subtracted, and
+/// the mean is stored truncated to D. The lanes are contiguous so the compiler vectorises
+/// across them.
+template <class A, class S, class D>
+void runningMeans(const S* src, D* dst, int len, std::ptrdiff_t step, int lanes, int r,
+                  A* sums) {
+  const std::ptrdiff_t n = lanes;
+  for (std::ptrdiff_t l = 0; l < n; ++l) sums[l] = A(0);
+  const int first = std::min(r, len - 1);
+  for (int k = 0; k <= first; ++k) addLanes(sums, src + k * step, n);
   for (int x = 0; x < len; ++x) {
     const int lo = std::max(0, x - r);
     const int hi = std::min(len - 1, x + r);
-    const double count = double(hi - lo + 1);
-    T* d = dst + x * step;
-    // The mean lies within the range of the summed elements, so a plain conversion is
-    // the truncation toward zero.
-    for (int l = 0; l < lanes; ++l) d[l * laneStride] = T(sums[l] / count);
+    storeMeans(sums, dst + x * step, n, A(hi - lo + 1));
+    if (x + 1 >= len) break;
     const int enter = x + 1 + r;
     const int leave = x - r;
-    if (x + 1 >= len) break;
-    if (enter < len) {
-      const T* s = src + std::ptrdiff_t(enter) * step;
-      for (int l = 0; l < lanes; ++l) sums[l] += double(s[l * laneStride]);
-    }
-    if (leave >= 0) {
-      const T* s = src + std::ptrdiff_t(leave) * step;
-      for (int l = 0; l < lanes; ++l) sums[l] -= double(s[l * laneStride]);
-    }
+    if (enter < len) addLanes(sums, src + std::ptrdiff_t(enter) * step, n);
+    if (leave >= 0) subtractLanes(sums, src + std::ptrdiff_t(leave) * step, n);
   }
 }
+
+/// Interleaves G rows: dst[x · stride + g] = rows[g][x · step] for x in [0, W). The G
+/// source lines in use at a time fit one cache set even when the rows lie a multiple of
+/// 4 KiB apart, and each line serves several consecutive x.
+template <int G, class D, class S>
+inline void gatherRows(D* __restrict dst, std::ptrdiff_t stride, const S* const* rows,
+                       std::ptrdiff_t step, int W) {
+  const S* p[G];
+  for (int g = 0; g < G; ++g) p[g] = rows[g];
+  for (std::ptrdiff_t x = 0; x < W; ++x) {
+    D* d = dst + x * stride;
+    for (int g = 0; g < G; ++g) d[g] = D(p[g][x * step]);
+  }
+}
+
+/// The inverse of gatherRows: rows[g][x · step] = src[x · stride + g].
+template <int G, class T>
+inline void scatterRows(T* const* rows, std::ptrdiff_t step, const T* __restrict src,
+                        std::ptrdiff_t stride, int W) {
+  T* p[G];
+  for (int g = 0; g < G; ++g) p[g] = rows[g];
+  for (std::ptrdiff_t x = 0; x < W; ++x) {
+    const T* s = src + x * stride;
+    for (int g = 0; g < G; ++g) p[g][x * step] = s[g];
+  }
+}
+
+/// Both passes of the box filter with sums kept in A, streamed: horizontally filtered
+/// rows (stored in T, as the intermediate image would hold them) go to a ring of
+/// 2r + L + 2 rows, and the vertical running sums consume them as they appear, so the
+/// intermediate never leaves the cache.
+///
+/// The horizontal pass copies a block of L rows into an interleaved buffer first: running
+/// along a row is a chain of dependent additions, while interleaved rows are independent
+/// contiguous lanes that the compiler vectorises.
+template <class A, class T>
+void boxFilterPasses(const Image<T>& src, Image<T>& out, int r) {
+  constexpr int L = 16;      // rows per block: four or eight vector registers of sums
+  constexpr int group = 8;   // rows transposed together (their cache lines stay resident)
+  const int W = src.width, H = src.height, nc = src.nchannels;
+  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
+  const int ringRows = int(std::min<long long>(H, 2LL * r + L + 2));
+  std::vector<T> ring(std::size_t(ringRows) * rowLen);
+  std::vector<A> in(std::size_t(W) * L, A(0));
+  std::vector<T> res(std::size_t(W) * L);
+  std::vector<A> sums(L);
+  std::vector<A> colSums(rowLen, A(0));
+  auto ringRow = [&](int k) { return ring.data() + std::ptrdiff_t(k % ringRows) * rowLen; };
+
+  int produced = 0;  // horizontally filtered rows so far
+  auto produceThrough = [&](int k) {
+    while (produced <= k) {
+      const int rows = std::min(L, H - produced);
+      for (int c = 0; c < nc; ++c) {
+        const T* rowsIn[L];
+        for (int l = 0; l < L; ++l)
+          rowsIn[l] = src.data + std::ptrdiff_t(produced + std::min(l, rows - 1)) * rowLen + c;
+        for (int g = 0; g < L; g += group) gatherRows<group>(in.data() + g, L, rowsIn + g, nc, W);
+        runningMeans(in.data(), res.data(), W, L, L, r, sums.data());
+        T* rowsOut[L];
+        for (int l = 0; l < L; ++l) rowsOut[l] = ringRow(produced + std::min(l, rows - 1)) + c;
+        // A short last block repeats its last row; the copies write the same values.
+        for (int g = 0; g < L; g += group) scatterRows<group>(rowsOut + g, nc, res.data() + g, L, W);
+      }
+      produced += rows;
+    }
+  };
+
+  // Vertical pass: the same running means, every column and channel at once.
+  A* cs = colSums.data();
+  const int first = std::min(r, H - 1);
+  produceThrough(first);
+  for (int k = 0; k <= first; ++k) addLanes(cs, ringRow(k), rowLen);
+  for (int y = 0; y < H; ++y) {
+    const A count = A(std::min(H - 1, y + r) - std::max(0, y - r) + 1);
+    const bool more = y + 1 < H;
+    const int enter = y + 1 + r;
+    const int leave = y - r;
+    if (more && enter < H) produceThrough(enter);
+    verticalStep(cs, out.data + std::ptrdiff_t(y) * rowLen,
+                 more && enter < H ? ringRow(enter) : nullptr,
+                 more && leave >= 0 ? ringRow(leave) : nullptr, rowLen,
+                 [count](A v) { return T(v / count); });
+  }
+}
+
+/// The box filter of an integer image whose window sums fit the exact single-precision
+/// means of integerMean, with sums in U (16 bits where they fit, so more lanes per vector
+/// register). Integer sums are exact in any order, so the horizontal pass may add the
+/// window directly; the vertical pass keeps running column sums. Rows stream through a
+/// ring as in boxFilterPasses.
+template <class U, class T>
+void boxFilterIntegers(const Image<T>& src, Image<T>& out, int r) {
+  const int W = src.width, H = src.height, nc = src.nchannels;
+  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
+  const int ringRows = int(std::min<long long>(H, 2LL * r + 2));
+  std::vector<T> ring(std::size_t(ringRows) * rowLen);
+  std::vector<U> rowSums(W);
+  std::vector<T> channel(nc == 1 ? 0 : W);
+  std::vector<float> inverse(W);
+  for (int x = 0; x < W; ++x)
+    inverse[x] = 1.0f / float(std::min(W - 1, x + r) - std::max(0, x - r) + 1);
+  std::vector<U> colSums(rowLen, U(0));
+  auto ringRow = [&](int k) { return ring.data() + std::ptrdiff_t(k % ringRows) * rowLen; };
+
+  // Small windows are summed directly, one shifted copy of the row at a time (contiguous
+  // and vectorised); wide ones by a running sum along the row.
+  const bool direct = r <= 8;
+  int produced = 0;
+  auto produceThrough = [&](int k) {
+    for (; produced <= k; ++produced) {
+      const T* row = src.data + std::ptrdiff_t(produced) * rowLen;
+      T* dst = ringRow(produced);
+      for (int c = 0; c < nc; ++c) {
+        const T* a = row;
+        if (nc > 1) {
+          for (int x = 0; x < W; ++x) channel[x] = row[std::ptrdiff_t(x) * nc + c];
+          a = channel.data();
+        }
+        U* hs = rowSums.data();
+        if (direct) {
+          std::fill(hs, hs + W, U(0));
+          for (int d = -r; d <= r; ++d) addShifted(hs, a, W, d);
+        } else {
+          U sum = 0;
+          for (int x = 0; x <= std::min(r, W - 1); ++x) sum = U(sum + a[x]);
+          for (int x = 0; x < W; ++x) {
+            hs[x] = sum;
+            if (x + 1 + r < W) sum = U(sum + a[x + 1 + r]);
+            if (x - r >= 0) sum = U(sum - a[x - r]);
+          }
+        }
+        const float* inv = inverse.data();
+        if (nc == 1) {
+          for (int x = 0; x < W; ++x) dst[x] = integerMean<T>(hs[x], inv[x]);
+        } else {
+          for (int x = 0; x < W; ++x)
+            dst[std::ptrdiff_t(x) * nc + c] = integerMean<T>(hs[x], inv[x]);
+        }
+      }
+    }
+  };
+
+  U* cs = colSums.data();
+  const int first = std::min(r, H - 1);
+  produceThrough(first);
+  for (int k = 0; k <= first; ++k) addLanes(cs, ringRow(k), rowLen);
+  // Separate sweeps vectorise better here than one fused sweep: the loads, the 16- or
+  // 32-bit sums and the float means have different widths.
+  for (int y = 0; y < H; ++y) {
+    const float inv = 1.0f / float(std::min(H - 1, y + r) - std::max(0, y - r) + 1);
+    storeIntegerMeans(cs, out.data + std::ptrdiff_t(y) * rowLen, rowLen, inv);
+    if (y + 1 >= H) break;
+    if (y + 1 + r < H) {
+      produceThrough(y + 1 + r);
+      addLanes(cs, ringRow(y + 1 + r), rowLen);
+    }
+    if (y - r >= 0) subtractLanes(cs, ringRow(y - r), rowLen);
+  }
+}
+
+#if QUARL_HAVE_AVX2_CLONES
+template <class U, class T>
+__attribute__((target("avx2"), flatten)) void boxFilterIntegersAvx2(const Image<T>& src,
+                                                                    Image<T>& out, int r) {
+  boxFilterIntegers<U>(src, out, r);
+}
+#endif
 
 /// Area-averaging weights along one axis, shrinking `from` samples to `to` (to ≤ from).
 /// In units of 1/to of a source sample, target i covers [from·i, from·(i + 1)) and source
@@ -154,6 +406,35 @@ void areaShrink(const Image<T>& src, Image<T>& out, int w, int h) {
   }
 }
 
+/// One target row of the bilinear enlargement: per-element column weights (gx = 1 − fx),
+/// the row weights and the four gathered neighbours.
+template <class T>
+struct BlendRow {
+  T* dst;
+  const double *gx, *fx;
+  double gy, fy;
+  const double *g00, *g10, *g11, *g01;
+  std::size_t len;
+};
+
+template <class T>
+inline void blendRow(const BlendRow<T>& b) {
+  T* __restrict dst = b.dst;
+  const double* __restrict gx = b.gx;
+  const double* __restrict fx = b.fx;
+  for (std::size_t k = 0; k < b.len; ++k)
+    dst[k] = blendTo<T>(blendWeights(gx[k] * b.gy, fx[k] * b.gy, fx[k] * b.fy, gx[k] * b.fy,
+                                     b.g00[k], b.g10[k], b.g11[k], b.g01[k]));
+}
+
+#if QUARL_HAVE_AVX2_CLONES
+template <class T>
+__attribute__((target("avx2"))) void blendRowAvx2(const BlendRow<T>& b) {
+  blendRow(b);
+}
+#endif
+
+
 /// Enlarges src to w × h (w ≥ width, h ≥ height) with corners aligned: target (i, j)
 /// samples (i·sx, j·sy). Column positions and weights are computed once; the four
 /// neighbours of a source row pair are gathered once and reused by every target row that
@@ -163,8 +444,16 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
   const int W = src.width, H = src.height, nc = src.nchannels;
   const double sx = double(W) / w, sy = double(H) / h;
   const std::size_t len = std::size_t(w) * nc;
-  std::vector<std::size_t> i0(len), i1(len);
-  std::vector<double> fx(len), gx(len);
+  std::vector<std::size_t> index(2 * len);
+  std::vector<double> buffer(6 * len);
+  std::size_t* i0 = index.data();
+  std::size_t* i1 = i0 + len;
+  double* fx = buffer.data();
+  double* gx = fx + len;
+  double* g00 = gx + len;
+  double* g10 = g00 + len;
+  double* g01 = g10 + len;
+  double* g11 = g01 + len;
   for (int i = 0; i < w; ++i) {
     const double x = clampCoord(i * sx, W);
     const int x0 = int(x);
@@ -177,7 +466,6 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
       gx[k] = 1.0 - (x - x0);
     }
   }
-  std::vector<double> g00(len), g10(len), g01(len), g11(len);
   int cached = -1;
   for (int j = 0; j < h; ++j) {
     const double y = clampCoord(j * sy, H);
@@ -196,10 +484,16 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
       }
       cached = y0;
     }
-    T* dst = out.data + std::size_t(j) * len;
-    for (std::size_t k = 0; k < len; ++k)
-      dst[k] = truncTo<T>(blendWeights(gx[k] * gy, fx[k] * gy, fx[k] * fy, gx[k] * fy, g00[k],
-                                       g10[k], g11[k], g01[k]));
+    const BlendRow<T> row{out.data + std::size_t(j) * len, gx, fx, gy, fy, g00, g10, g11, g01, len};
+#if QUARL_HAVE_AVX2_CLONES
+    if constexpr (std::is_floating_point_v<T>) {
+      if (hasAvx2()) {
+        blendRowAvx2(row);
+        continue;
+      }
+    }
+#endif
+    blendRow(row);
   }
 }
 
@@ -235,7 +529,7 @@ void Image<T>::bilinear(double x, double y, T* out, int n) const {
       out[c] = T(0);
       continue;
     }
-    out[c] = detail::truncTo<T>(detail::blendWeights(w00, w10, w11, w01, double(get(x0, y0, c)),
+    out[c] = detail::blendTo<T>(detail::blendWeights(w00, w10, w11, w01, double(get(x0, y0, c)),
                                                      double(get(x1, y0, c)),
                                                      double(get(x1, y1, c)),
                                                      double(get(x0, y1, c))));
@@ -251,7 +545,7 @@ T Image<T>::bilinear(double x, double y, int c) const {
   const double fx = x - x0, fy = y - y0;
   const int x1 = std::min(x0 + 1, width - 1);
   const int y1 = std::min(y0 + 1, height - 1);
-  return detail::truncTo<T>(detail::blendWeights(
+  return detail::blendTo<T>(detail::blendWeights(
       (1.0 - fx) * (1.0 - fy), fx * (1.0 - fy), fx * fy, (1.0 - fx) * fy, double(get(x0, y0, c)),
       double(get(x1, y0, c)), double(get(x1, y1, c)), double(get(x0, y1, c))));
 }
@@ -262,22 +556,22 @@ template <class T>
 Image<T> Image<T>::resize(int w, int h) const {
   if (w == width && h == height) return copy();
   const int tw = std::max(w, 0), th = std::max(h, 0);
-  Image<T> out(tw, th, nchannels);
-  if (!out.data) return out;
-  if (!data || width <= 0 || height <= 0) {
-    std::fill(out.data, out.data + detail::elementCount(out), T(0));
-    return out;
-  }
-  if (tw <= width && th <= height) {
-    detail::areaShrink(*this, out, tw, th);
-  } else if (tw >= width && th >= height) {
-    detail::bilinearEnlarge(*this, out, tw, th);
-  } else {
+  const bool hasPixels = data && width > 0 && height > 0;
+  if (hasPixels && tw > 0 && th > 0 && (tw < width) != (th < height) &&
+      (tw > width || th > height)) {
     // Shrink along the shrinking axis first, so the area average sees every source pixel,
     // then enlarge along the other.
     const Image<T> part = tw < width ? resize(tw, height) : resize(width, th);
     return part.resize(tw, th);
   }
+  Image<T> out(tw, th, nchannels);
+  if (!out.data) return out;
+  if (!hasPixels)
+    std::fill(out.data, out.data + detail::elementCount(out), T(0));
+  else if (tw <= width && th <= height)
+    detail::areaShrink(*this, out, tw, th);
+  else
+    detail::bilinearEnlarge(*this, out, tw, th);
   return out;
 }
 
@@ -285,23 +579,35 @@ Image<T> Image<T>::resize(int w, int h) const {
 
 template <class T>
 Image<T> Image<T>::boxFilter(int r) const {
-  if (r < 0) r = 0;
-  Image<T> mid(width, height, nchannels);
+  // Windows wider than the image are clipped to it whatever their radius, so the radius
+  // is capped there (which also keeps x + r within int).
+  r = std::min(std::max(r, 0), std::max(width, height));
   Image<T> out(width, height, nchannels);
   if (!data || !out.data || width <= 0 || height <= 0 || nchannels <= 0) return out;
-  const int W = width, H = height, nc = nchannels;
-  const std::ptrdiff_t rowLen = std::ptrdiff_t(W) * nc;
-  // Horizontal pass: a block of rows per sweep, one channel at a time.
-  constexpr int block = 16;
-  std::vector<double> sums(std::max<std::size_t>(block, std::size_t(rowLen)));
-  for (int y = 0; y < H; y += block) {
-    const int rows = std::min(block, H - y);
-    for (int c = 0; c < nc; ++c)
-      detail::runningMeans(data + y * rowLen + c, mid.data + y * rowLen + c, W, nc, rows, rowLen,
-                           r, sums.data());
+  // Integer window sums are exact in any order; while they also fit the division-free
+  // means of detail::integerMean the integer path runs, otherwise double sums as for the
+  // floating types (whose running sums add and subtract in window order).
+  bool fitsIntegerPath = false;
+  if constexpr (!std::is_floating_point_v<T>)
+    fitsIntegerPath =
+        (double(std::numeric_limits<T>::max()) + 1.0) * (2.0 * r + 2.0) < 4194304.0;
+  const bool fitsSixteenBits =
+      double(std::numeric_limits<T>::max()) * (2.0 * r + 2.0) <= 65535.0;
+#if QUARL_HAVE_AVX2_CLONES
+  if (fitsIntegerPath && detail::hasAvx2()) {
+    if (fitsSixteenBits)
+      detail::boxFilterIntegersAvx2<std::uint16_t>(*this, out, r);
+    else
+      detail::boxFilterIntegersAvx2<std::int32_t>(*this, out, r);
+    return out;
   }
-  // Vertical pass: every column and channel of the row at once (contiguous lanes).
-  detail::runningMeans(mid.data, out.data, H, rowLen, int(rowLen), 1, r, sums.data());
+#endif
+  if (fitsIntegerPath && fitsSixteenBits)
+    detail::boxFilterIntegers<std::uint16_t>(*this, out, r);
+  else if (fitsIntegerPath)
+    detail::boxFilterIntegers<std::int32_t>(*this, out, r);
+  else
+    detail::boxFilterPasses<double>(*this, out, r);
   return out;
 }
 

@@ -136,7 +136,7 @@ TEST(ImageFilters, BilinearOutsideTheDomainReadsNothingOutside) {
 
 // ---- Resize -------------------------------------------------------------------------
 
-TEST(ImageFilters, ResizeListedCases) {
+TEST(ImageFilters, ResizeCopiesShrinksEnlargesAndMixes) {
   {
     const Image<float> a = constant<float>(3, 2, 1, 4);
     const Image<float> b = a.resize(3, 2);
@@ -254,7 +254,7 @@ TEST(ImageFilters, ResizeDegenerateSizes) {
 
 // ---- Box filter ---------------------------------------------------------------------
 
-TEST(ImageFilters, BoxFilterListedRow) {
+TEST(ImageFilters, BoxFilterOfASinglePeak) {
   Image<float> a(5, 3, 1);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 5; ++x) a(x, y, 0) = x == 2 ? 9.0f : 0.0f;
@@ -282,6 +282,21 @@ TYPED_TEST(ImageFiltersTyped, BoxFilterMatchesBruteForce) {
       for (int i = 0; i < s[0] * s[1] * s[2]; ++i)
         ASSERT_TRUE(near<T>(double(got[i]), double(want[i]))) << "element " << i;
     }
+}
+
+TYPED_TEST(ImageFiltersTyped, BoxFilterWideWindowsMatchBruteForce) {
+  // Wide windows take the running-sum paths (and, for the integer types, the wider sums
+  // past r = 30 and r = 127); the result must not depend on the path.
+  using T = TypeParam;
+  std::mt19937 rng(29);
+  for (int r : {9, 31, 130}) {
+    SCOPED_TRACE(::testing::Message() << "r=" << r);
+    const Image<T> a = randomImage<T>(rng, 300, 5, 2);
+    const Image<T> got = a.boxFilter(r);
+    const Image<T> want = referenceBoxPass(referenceBoxPass(a, r, true), r, false);
+    for (int i = 0; i < 300 * 5 * 2; ++i)
+      ASSERT_TRUE(near<T>(double(got[i]), double(want[i]))) << "element " << i;
+  }
 }
 
 TEST(ImageFilters, BoxFilterTruncatesAfterEachPass) {
