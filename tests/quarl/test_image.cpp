@@ -10,17 +10,13 @@
 #include <string>
 #include <thread>
 
+#include "common/images.h"
+
 using vorn::Image;
 
 namespace {
 
-template <class T>
-Image<T> filled(int w, int h, int c, std::initializer_list<double> values) {
-  Image<T> im(w, h, c);
-  int i = 0;
-  for (double v : values) im[i++] = static_cast<T>(v);
-  return im;
-}
+using glimtest::filled;
 
 template <class D, class S>
 D convertOne(S s) {

@@ -19,11 +19,14 @@
 #include <thread>
 #include <vector>
 
+#include "common/images.h"
 #include "quarl/plugins/builtin_plugins.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using glimtest::sameImage;
 
 // ---- Helpers -----------------------------------------------------------------------
 
@@ -109,25 +112,6 @@ vorn::Image<unsigned char> noiseImage(int w, int h, int c, unsigned seed) {
   vorn::Image<unsigned char> img(w, h, c);
   for (int i = 0; i < w * h * c; ++i) img[i] = static_cast<unsigned char>(rng() & 0xff);
   return img;
-}
-
-template <class T>
-::testing::AssertionResult sameImage(const vorn::Image<T>& a, const vorn::Image<T>& b,
-                                     double tolerance = 0) {
-  if (a.width != b.width || a.height != b.height || a.nchannels != b.nchannels)
-    return ::testing::AssertionFailure()
-           << "sizes " << a.width << "x" << a.height << "x" << a.nchannels << " vs " << b.width
-           << "x" << b.height << "x" << b.nchannels;
-  double worst = 0;
-  int at = -1;
-  for (int i = 0; i < a.width * a.height * a.nchannels; ++i) {
-    double d = std::fabs(double(a[i]) - double(b[i]));
-    if (d > worst) worst = d, at = i;
-  }
-  if (worst > tolerance)
-    return ::testing::AssertionFailure() << "element " << at << " differs by " << worst
-                                         << " (tolerance " << tolerance << ")";
-  return ::testing::AssertionSuccess();
 }
 
 class ImageIOTest : public ::testing::Test {

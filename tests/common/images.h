@@ -1,0 +1,50 @@
+// glimshape — tests/common
+// Purpose: small images built from listed values, and the near-equality check for images.
+#ifndef TESTS_COMMON_IMAGES_H
+#define TESTS_COMMON_IMAGES_H
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+
+#include "quarl/image.h"
+
+namespace glimtest {
+
+/// @brief A w × h image of c channels whose elements, in memory order (channels of a pixel
+/// together, rows top down), are values converted with static_cast; elements beyond the
+/// list stay 0.
+template <class T>
+vorn::Image<T> filled(int w, int h, int c, std::initializer_list<double> values) {
+  vorn::Image<T> im(w, h, c);
+  int i = 0;
+  for (double v : values) im[i++] = static_cast<T>(v);
+  return im;
+}
+
+/// @brief Whether a and b have the same sizes and every element of a lies within
+/// tolerance of b's; on failure names the sizes or the worst element and its difference.
+/// @warning A NaN element compares as a difference of 0 (NaN is never the worst).
+template <class T>
+::testing::AssertionResult sameImage(const vorn::Image<T>& a, const vorn::Image<T>& b,
+                                     double tolerance = 0) {
+  if (a.width != b.width || a.height != b.height || a.nchannels != b.nchannels)
+    return ::testing::AssertionFailure()
+           << "sizes " << a.width << "x" << a.height << "x" << a.nchannels << " vs " << b.width
+           << "x" << b.height << "x" << b.nchannels;
+  double worst = 0;
+  int at = -1;
+  for (int i = 0; i < a.width * a.height * a.nchannels; ++i) {
+    const double d = std::fabs(double(a[i]) - double(b[i]));
+    if (d > worst) worst = d, at = i;
+  }
+  if (worst > tolerance)
+    return ::testing::AssertionFailure() << "element " << at << " differs by " << worst
+                                         << " (tolerance " << tolerance << ")";
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace glimtest
+
+#endif
