@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "lomvet/lomvet.h"
-#include "lomvet_shapes.h"
+#include "common/lomvet_shapes.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "lomvet/lomvet.h"
-#include "lomvet_shapes.h"
+#include "common/lomvet_shapes.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "common/lomvet_shapes.h"
 #include "lomvet/lomvet.h"
-#include "lomvet_shapes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// glimshape — tests/lomvet
+// glimshape — tests/common
 // Purpose: test and benchmark level sets that carry only a sign and a zero contour.
-#ifndef TESTS_LOMVET_SHAPES_H
-#define TESTS_LOMVET_SHAPES_H
+#ifndef TESTS_COMMON_LOMVET_SHAPES_H
+#define TESTS_COMMON_LOMVET_SHAPES_H
 
 #include <algorithm>
 #include <cmath>
