@@ -2,8 +2,8 @@
 // Purpose: time contour extraction, border closing and loop linking of a dense grid.
 #include <benchmark/benchmark.h>
 
-#include "lomvet/lomvet.h"
 #include "common/lomvet_shapes.h"
+#include "lomvet/lomvet.h"
 
 namespace {
 

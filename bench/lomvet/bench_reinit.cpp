@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "lomvet/lomvet.h"
 #include "common/lomvet_shapes.h"
+#include "lomvet/lomvet.h"
 
 namespace {
 
