@@ -688,7 +688,8 @@ TEST(PathCorpus, RealPathDataParsesAndFlattens) {
       EXPECT_NEAR(signedArea(polygon), fine, 0.2 * perimeter);
     }
 
-    // Ordinary drawings never reach the depth limit, so it does not change their result.
+    // Ordinary drawings never reach the depth limit, so it does not change their result,
+    // and every curve's chords stay within the tolerance.
     Vec2d current, subpathStart;
     std::vector<double> ts;
     for (const Node& node : path.nodes) {
@@ -700,6 +701,9 @@ TEST(PathCorpus, RealPathDataParsesAndFlattens) {
         node.recursiveSplit(current, ts, 0.2, 0.0, 1.0, true, true);
         for (std::size_t k = 1; k < ts.size(); ++k) {
           ASSERT_GT(ts[k] - ts[k - 1], std::ldexp(1.0, -Path::maxSplitDepth));
+        }
+        if (node.type == Node::CurveTo) {
+          EXPECT_LE(worstChordDistance(node, current, ts), 0.2);
         }
         current = node.evaluate(current, 1.0);
       }
