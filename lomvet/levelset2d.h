@@ -75,6 +75,10 @@ class LevelSet2D {
 ///
 ///     ... c b | a b c d | d c ...
 ///
+/// The differences and the curvature are those of GridDifferences (lomvet/differences.h)
+/// over these mirrored reads: one-sided at the first and last column and row, 0 across a
+/// grid of a single column or row.
+///
 /// The update buffer is a second array of the same size for callers that compute all
 /// speeds of a step before applying them.
 class FullLevelSet2D : public LevelSet2D {
