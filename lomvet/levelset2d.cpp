@@ -61,18 +61,20 @@ void FullLevelSet2D::resize(int w, int h) {
   height = h;
 }
 
-int FullLevelSet2D::index(int x, int y) const {
-  return mirror(x, width) + mirror(y, height) * width;
+// In size_t: a grid may hold more cells than an int counts.
+std::size_t FullLevelSet2D::index(int x, int y) const {
+  return static_cast<std::size_t>(mirror(x, width)) +
+         static_cast<std::size_t>(mirror(y, height)) * static_cast<std::size_t>(width);
 }
 
 double FullLevelSet2D::get(int x, int y) const {
   if (width <= 0 || height <= 0) return 0.0;
-  return values[static_cast<std::size_t>(index(x, y))];
+  return values[index(x, y)];
 }
 
 double& FullLevelSet2D::operator()(int x, int y) {
   if (width <= 0 || height <= 0) return scratch;
-  return values[static_cast<std::size_t>(index(x, y))];
+  return values[index(x, y)];
 }
 
 bool FullLevelSet2D::have(int x, int y) const {

@@ -150,7 +150,7 @@ class FullLevelSet2D : public LevelSet2D {
   std::vector<double> updateBuffer;
 
  private:
-  int index(int x, int y) const;
+  std::size_t index(int x, int y) const;
   double scratch = 0.0;
 };
 
