@@ -292,13 +292,18 @@ void Path::Node::recursiveSplit(const Vec2d& start, std::vector<double>& ts, dou
 // margin: lines are straight, and arcs keep their sampled test.
 double Path::Node::curveMargin(const Vec2d& start, double t0, double t1) const {
   if (type != CurveTo) return 0.0;
-  const Vec2d A = start - points[0] * 2.0 + points[1];
-  const Vec2d C = points[0] - points[1] * 2.0 + points[2];
-  const Vec2d d0 = A * (1.0 - t0) + C * t0;
-  const Vec2d d1 = A * (1.0 - t1) + C * t1;
-  const double largest = std::sqrt(std::max(d0.dot(d0), d1.dot(d1)));
+  // A / 4 and C / 4: quarter weights keep every sum within the coordinates' range, so
+  // the margin stays finite (and the sampled test meaningful) for any finite curve.
+  const Vec2d a = start * 0.25 - points[0] * 0.5 + points[1] * 0.25;
+  const Vec2d c = points[0] * 0.25 - points[1] * 0.5 + points[2] * 0.25;
+  const Vec2d d0 = a * (1.0 - t0) + c * t0;
+  const Vec2d d1 = a * (1.0 - t1) + c * t1;
+  const double squared = std::max(d0.dot(d0), d1.dot(d1));
+  const double largest = std::isfinite(squared)
+                             ? std::sqrt(squared)
+                             : std::max(std::hypot(d0.x, d0.y), std::hypot(d1.x, d1.y));
   const double span = t1 - t0;
-  return span * span * 6.0 * largest / 512.0;
+  return span * span * (4.0 * 6.0 / 512.0) * largest;
 }
 
 void Path::Node::appendSplit(const Vec2d& start, std::vector<double>& ts, double tolerance,

@@ -342,6 +342,14 @@ TEST(PathNode, HugeCurveSplitsIntoABoundedNumberOfPieces) {
   EXPECT_LE(ts.size(), std::size_t{1} << Path::maxSplitDepth);
   EXPECT_GT(ts.size(), std::size_t{1} << (Path::maxSplitDepth - 1));
   EXPECT_EQ(ts.back(), 1.0);
+
+  // Near the largest doubles the second differences of the control points overflow; the
+  // bend allowance must not, or it would switch the sampled test off.
+  const double top = 1e308;
+  const Node edge = makeNode(Node::CurveTo, Vec2d(top, top), Vec2d(-top, top), Vec2d(top, 0));
+  edge.recursiveSplit(Vec2d(-top, 0), ts, 0.2, 0.0, 1.0, false, true);
+  EXPECT_LE(ts.size(), std::size_t{1} << Path::maxSplitDepth);
+  EXPECT_GT(ts.size(), std::size_t{1} << (Path::maxSplitDepth - 1));
 }
 
 // --- Polygons -----------------------------------------------------------------------
