@@ -24,8 +24,9 @@ vorn::Image<T> filled(int w, int h, int c, std::initializer_list<double> values)
 }
 
 /// @brief Whether a and b have the same sizes and every element of a lies within
-/// tolerance of b's; on failure names the sizes or the worst element and its difference.
-/// @warning A NaN element compares as a difference of 0 (NaN is never the worst).
+/// tolerance of b's (exactly equal with the default 0); on failure names the sizes, or the
+/// first element that differs with both values.
+/// @warning A NaN element matches nothing, not even a NaN.
 template <class T>
 ::testing::AssertionResult sameImage(const vorn::Image<T>& a, const vorn::Image<T>& b,
                                      double tolerance = 0) {
@@ -33,15 +34,14 @@ template <class T>
     return ::testing::AssertionFailure()
            << "sizes " << a.width << "x" << a.height << "x" << a.nchannels << " vs " << b.width
            << "x" << b.height << "x" << b.nchannels;
-  double worst = 0;
-  int at = -1;
-  for (int i = 0; i < a.width * a.height * a.nchannels; ++i) {
-    const double d = std::fabs(double(a[i]) - double(b[i]));
-    if (d > worst) worst = d, at = i;
+  const long n = long(a.width) * a.height * a.nchannels;
+  for (long i = 0; i < n; ++i) {
+    const double d = std::fabs(double(a.data[i]) - double(b.data[i]));
+    if (!(d <= tolerance))
+      return ::testing::AssertionFailure()
+             << "element " << i << ": " << double(a.data[i]) << " vs " << double(b.data[i])
+             << " (tolerance " << tolerance << ")";
   }
-  if (worst > tolerance)
-    return ::testing::AssertionFailure() << "element " << at << " differs by " << worst
-                                         << " (tolerance " << tolerance << ")";
   return ::testing::AssertionSuccess();
 }
 

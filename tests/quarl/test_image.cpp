@@ -575,3 +575,14 @@ TEST(Image, FillOfHugeRegionDoesNotOverflowTheStack) {
   EXPECT_EQ(budget, INT_MAX - 2000000);
   EXPECT_EQ(row(1999999, 0, 0), 0);
 }
+
+// The shared image check that many tests lean on must itself see differences.
+TEST(ImageTestHelpers, SameImageSeesSizesValuesAndNaN) {
+  const Image<float> a = filled<float>(2, 1, 1, {1.0, 2.0});
+  EXPECT_TRUE(glimtest::sameImage(a, filled<float>(2, 1, 1, {1.0, 2.0})));
+  EXPECT_FALSE(glimtest::sameImage(a, filled<float>(1, 2, 1, {1.0, 2.0})));
+  EXPECT_FALSE(glimtest::sameImage(a, filled<float>(2, 1, 1, {1.0, 2.5})));
+  EXPECT_TRUE(glimtest::sameImage(a, filled<float>(2, 1, 1, {1.0, 2.5}), 0.5));
+  const Image<float> nan = filled<float>(2, 1, 1, {1.0, std::nan("")});
+  EXPECT_FALSE(glimtest::sameImage(nan, nan));
+}
