@@ -91,10 +91,12 @@ void Heap::update(int id, double key, int keepLower) {
     return;
   }
   const int i = pos[id];
-  // An absent id is a caller's mistake, not a reason to end the host process.
+  // Re-keying an id that was never inserted means the caller's bookkeeping is broken;
+  // like the check functions this ends the process, with a status that says it failed.
   if (i == -1) {
     std::printf("problem in update, -1 index for %d,%f", id, key);
-    return;
+    std::fflush(stdout);
+    std::exit(1);
   }
   if (i >= count) {
     std::printf("problem in update, node=(%d,%f), %d>=%d\n", id, key, i, count);

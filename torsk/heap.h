@@ -47,8 +47,9 @@ class Heap {
 
   /// @brief Changes the key of a present id.
   /// @param keepLower when non-zero, a key lower than the stored one is refused.
-  /// @warning An absent id, or an inconsistent index, is reported on stdout and the heap
-  ///   is left unchanged.
+  /// @warning An id that is not in the heap is reported on stdout and ends the process
+  ///   with status 1 (a broken caller); an id outside [0, capacity) or an inconsistent
+  ///   index is reported and the heap is left unchanged.
   void update(int id, double key, int keepLower);
 
   /// @brief Moves node i up while its parent's key is strictly greater.

@@ -727,3 +727,50 @@ TEST_F(DamagedFiles, HugeDeclaredSizesAreRefusedBeforeAllocation) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file under a .png name that does not start with the PNG signature is refused
+// without a word, whatever it holds, and the target keeps its pixels.
+TEST_F(ImageIOTest, NonPngBytesUnderAPngNameAreRefusedSilently) {
+  vorn::Image<unsigned char> rgb = smoothImage<unsigned char>(8, 6, 3);
+  ASSERT_TRUE(vorn::writeImage(path("real.jpg").c_str(), rgb));
+  fs::copy_file(dir / "real.jpg", dir / "jpeg-inside.png");
+  writeBytes(dir / "empty.png", {});
+  writeBytes(dir / "short.png", {0x89, 'P', 'N'});
+  writeBytes(dir / "text.png", {'P', '6', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', 1, 2, 3});
+  for (const char* leaf : {"jpeg-inside.png", "empty.png", "short.png", "text.png"}) {
+    SCOPED_TRACE(leaf);
+    vorn::Image<unsigned char> img(1, 1, 1);
+    img[0] = 42;
+    unsigned char* before = img.data;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(img.read(path(leaf).c_str()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(img.data, before);
+    EXPECT_EQ(img.width, 1);
+    EXPECT_EQ(img[0], 42);
+  }
+}
+
+// The colour type in the IHDR chunk (byte 25 of the file) matches the channel count, so
+// that any decoder sees the samples the rows hold; the bit depth (byte 24) is 8.
+TEST_F(ImageIOTest, PngHeaderDeclaresTheChannelsWritten) {
+  const int colourType[] = {0, 0, 4, 2, 6};  // by channel count 1 to 4
+  for (int c = 1; c <= 4; ++c) {
+    SCOPED_TRACE(c);
+    vorn::Image<unsigned short> img;
+    img = noiseImage(5, 4, c, 50 + c);  // written as bytes whatever the element type
+    const std::string name = path("ct" + std::to_string(c) + ".png");
+    ASSERT_TRUE(vorn::writeImage(name.c_str(), img));
+    const std::vector<unsigned char> bytes = readBytes(name);
+    ASSERT_GT(bytes.size(), 26u);
+    EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
+    EXPECT_EQ(bytes[24], 8);
+    EXPECT_EQ(bytes[25], colourType[c]);
+  }
+}
+
+}  // namespace

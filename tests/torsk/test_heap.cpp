@@ -139,17 +139,34 @@ TEST(Heap, UpdateMovesAndKeepLowerRefusesLowering) {
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5}));
 }
 
-TEST(Heap, UpdateOfAbsentIdIsReportedAndChangesNothing) {
+TEST(Heap, UpdateOutsideRangeIsReportedAndChangesNothing) {
   Heap h(4);
   h.insert(0, 1.0);
-  EXPECT_EQ(captured([&] { h.update(3, 2.5, 0); }), "problem in update, -1 index for 3,2.500000");
   EXPECT_EQ(captured([&] { h.update(9, 2.5, 0); }), "problem in update, id 9 outside [0,4)\n");
   EXPECT_EQ(HeapInspector(h).count(), 1);
   EXPECT_EQ(h.get(0), 1.0);
+}
+
+// An absent id (never inserted, or already removed) ends the process with status 1 after
+// its message; the child's stdout goes to stderr so the death test can read it.
+TEST(HeapDeathTest, UpdateOfAbsentIdEndsWithFailureStatus) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  Heap h(4);
+  h.insert(0, 1.0);
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        h.update(3, 2.5, 0);
+      },
+      testing::ExitedWithCode(1), testing::HasSubstr("problem in update, -1 index for 3,2.500000"));
   double key = 0;
   EXPECT_EQ(h.remove(&key), 0);
-  // A removed id is absent too.
-  EXPECT_EQ(captured([&] { h.update(0, 0.0, 0); }), "problem in update, -1 index for 0,0.000000");
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        h.update(0, 0.0, 0);
+      },
+      testing::ExitedWithCode(1), testing::HasSubstr("problem in update, -1 index for 0,0.000000"));
 }
 
 TEST(Heap, UpdateInconsistencyMessages) {
