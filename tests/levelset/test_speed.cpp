@@ -305,3 +305,21 @@ TEST(UpdateStep, DenseRectangleAndSparseAgree) {
 }
 
 }  // namespace
+
+// The speed-based kernel takes the sample as it is, except where there is none: an image
+// without channels (a noise type other than "perlin" and "perlin_hard") and a sample that
+// is not a number both count as 1.0, as in the original kernel.
+TEST(SpeedKernels, SpeedBasedSampleWithoutChannelsOrNotANumberCountsAsOne) {
+  FullLevelSet ls = constant(1.5), initial = constant(0.5);
+  FullLevelSet2D obstacles = constant(5.0);
+  double step = 0;
+  auto at = [&](const CachedImage& stiff) {
+    return move_speed_based<FullLevelSet, CachedImage>(nullptr, &obstacles, &initial, &stiff,
+                                                       0.1, &ls, 2, 6, &step);
+  };
+  EXPECT_DOUBLE_EQ(at(stiffnessOf(0.0f, 0)), -1.1);
+  EXPECT_EQ(step, 0.25);
+  EXPECT_DOUBLE_EQ(at(stiffnessOf(std::numeric_limits<float>::quiet_NaN())), -1.1);
+  // A negative sample is not replaced here: the outline retreats at rate −s − k.
+  EXPECT_DOUBLE_EQ(at(stiffnessOf(-0.25f)), 0.25 - 0.1);
+}
