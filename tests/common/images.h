@@ -18,6 +18,7 @@ namespace glimtest {
 template <class T>
 vorn::Image<T> filled(int w, int h, int c, std::initializer_list<double> values) {
   vorn::Image<T> im(w, h, c);
+  im = 0;
   int i = 0;
   for (double v : values) im[i++] = static_cast<T>(v);
   return im;

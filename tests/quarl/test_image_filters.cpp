@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/images.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -13,17 +15,10 @@
 #include <type_traits>
 #include <vector>
 
+using glimtest::filled;
 using vorn::Image;
 
 namespace {
-
-template <class T>
-Image<T> filled(int w, int h, int c, std::initializer_list<double> values) {
-  Image<T> im(w, h, c);
-  int i = 0;
-  for (double v : values) im[i++] = static_cast<T>(v);
-  return im;
-}
 
 template <class T>
 Image<T> constant(int w, int h, int c, double v) {
