@@ -416,3 +416,29 @@ TEST(ShapePolygons, CanvasPointsAndClosedLoops) {
     EXPECT_GT(std::fabs(area), 0.8 * inside);
   }
 }
+
+// An empty mask (no pixels) gives an empty shape that every operation accepts.
+TEST(ShapeMotion, EmptyMaskGivesAnInertShape) {
+  useQuickModel();
+  const vorn::Image<unsigned char> none;
+  const FullLevelSet2D noObstacles;
+  vorn::Image<unsigned char> noSpace;
+  std::vector<std::unique_ptr<ZazizEvozuBase>> shapes;
+  shapes.push_back(makeShape<FullLevelSet>(none));
+  shapes.push_back(makeShape<RectLevelSet>(none));
+  shapes.push_back(makeShape<SparseLevelSet2D>(none));
+  for (auto& s : shapes) {
+    EXPECT_EQ(s->getWidth(), 0);
+    EXPECT_EQ(s->getHeight(), 0);
+    quietly([&] { s->move(noSpace, noObstacles, 3, 1); });
+    FullLevelSet2D o;
+    s->markInsidePixels(noSpace, o);
+    s->updatePolygons();
+    EXPECT_TRUE(s->polygons.empty());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(s->getBinaryImage().getWidth(), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(s->getTextureImage().getWidth(), 0);
+    quietly([&] { s->reset(); });
+  }
+}
