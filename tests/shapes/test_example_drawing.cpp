@@ -73,15 +73,16 @@ double total(const std::vector<double>& v) {
 // hold for every kind: the same start, shapes that keep their outline as loops around their
 // inside cells, and little overlap between shapes.
 TEST(ExampleDrawing, OutlineAreasOfTheThreeKindsOver20Passes) {
-  ASSERT_EQ(glimtest::exampleDrawing(Canvas).size(), 6u);
+  const std::size_t count = glimtest::exampleDrawing(Canvas).size();
+  ASSERT_GE(count, 6u);
   std::vector<Areas> results;
   const char* kinds[] = {"FullLevelSet", "RectLevelSet", "SparseLevelSet"};
   for (const char* kind : kinds) results.push_back(evolve(kind));
   for (std::size_t k = 0; k < 3; ++k) {
     const Areas& a = results[k];
-    ASSERT_EQ(a.final.size(), 6u);
+    ASSERT_EQ(a.final.size(), count);
     std::string line = std::string(kinds[k]) + ":";
-    for (std::size_t i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
       char item[64];
       std::snprintf(item, sizeof item, " %.1f→%.1f", a.initial[i], a.final[i]);
       line += item;
