@@ -22,11 +22,13 @@ namespace {
 constexpr int canvas = 128;
 
 // One pass per iteration, progress lines off, after a few passes so that the shapes have
-// left their initial outlines (the first passes re-frame every rectangle).
-void passOfBlobs(benchmark::State& state, const char* kind) {
+// left their initial outlines (the first passes re-frame every rectangle). With plain set,
+// the mask and the grid are allocated anew for every step, as before they were reused.
+void passOfBlobs(benchmark::State& state, const char* kind, bool plain = false) {
   setProgressLines(false);
   const int n = static_cast<int>(state.range(0));
   ZazizEvozuEvolver e;
+  e.reuseMaskBuffers = !plain;
   e.setShapes(glimtest::blobDrawing(glimtest::blobLayout(n, canvas), canvas, kind));
   for (int i = 0; i < 3; ++i) e.evolvePass();
   for (auto _ : state) e.evolvePass();
@@ -34,6 +36,8 @@ void passOfBlobs(benchmark::State& state, const char* kind) {
 }
 
 BENCHMARK_CAPTURE(passOfBlobs, RectLevelSet, "RectLevelSet")
+    ->Arg(10)->Arg(30)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(passOfBlobs, RectLevelSetPlain, "RectLevelSet", true)
     ->Arg(10)->Arg(30)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(passOfBlobs, FullLevelSet, "FullLevelSet")
     ->Arg(10)->Arg(30)->Arg(100)->Unit(benchmark::kMillisecond);
