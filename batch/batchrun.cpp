@@ -273,7 +273,6 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
       return fail("cannot read the drawing " + options.input + " any more; batch stopped");
     bar.phase(i, "evolving");
     evolve(evolver, options, bar);
-#ifdef GLIM_BATCH_CANVAS_OPERATIONS
     if (options.fill) {
       bar.phase(i, "filling");
       evolver.fillHoles(30, 2);
@@ -287,7 +286,6 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
       evolver.setPolygonFreeze(true);
       evolver.occupySpace();
     }
-#endif
 
     bar.phase(i, "saving");
     long long claimed = std::max(next, number);

@@ -86,13 +86,6 @@ int main(int argc, char** argv) {
                  options.input.c_str());
     return 1;
   }
-#ifndef GLIM_BATCH_CANVAS_OPERATIONS
-  if (options.fill || options.occupy) {
-    std::fprintf(stderr, "glimshape-batch: %s is not available yet\n",
-                 options.fill ? "--fill" : "--occupy");
-    return 2;
-  }
-#endif
 
   // Standard output carries the written paths only. The libraries print their own lines on
   // both standard streams; they go to standard error with --verbose and nowhere otherwise.

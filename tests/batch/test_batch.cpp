@@ -287,3 +287,15 @@ TEST_F(BatchProgram, SavedDrawingLoadsBackIntoAsManyShapes) {
     EXPECT_EQ(shapesIn((dir / kind / "glimout-000000.svg").string()), loaded) << kind;
   }
 }
+
+TEST_F(BatchProgram, FillAndOccupyRunAndStayRepeatable) {
+  const std::string common = " --passes 3 --fill --occupy --seed 99 " + quote(drawing);
+  const Outcome whole = run("-o whole -n 2" + common);
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.err.find("not available"), std::string::npos);
+  const Outcome shard = run("-o shard --first 1 -n 1" + common);
+  ASSERT_EQ(shard.status, 0) << shard.err;
+  EXPECT_EQ(readFile(dir / "shard/glimout-000001.svg"), readFile(dir / "whole/glimout-000001.svg"));
+  // Filling adds shapes for the holes; occupying never removes one.
+  EXPECT_GE(shapesIn((dir / "whole/glimout-000000.svg").string()), shapesIn(drawing));
+}
