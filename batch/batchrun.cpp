@@ -235,6 +235,29 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
   return true;
 }
 
+bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
+                     ProgressBar& bar) {
+  const int i = iteration;
+  bar.phase(i, "loading");
+  if (!evolver.loadSVG(options.input) || evolver.shapes.empty()) return false;
+  bar.phase(i, "evolving");
+  evolve(evolver, options, bar);
+  if (options.fill) {
+    bar.phase(i, "filling");
+    evolver.fillHoles(30, 2);
+    evolver.fillHoles(10, 1);
+    evolver.fillHoles(5, 1);
+    bar.phase(i, "evolving after fill");
+    evolve(evolver, options, bar);
+  }
+  if (options.occupy) {
+    bar.phase(i, "occupying");
+    evolver.setPolygonFreeze(true);
+    evolver.occupySpace();
+  }
+  return true;
+}
+
 int runBatch(const BatchOptions& options, const BatchStreams& streams) {
   ZazizEvozuEvolver evolver;
   ProgressBar bar(streams.info, options.count, streams.interactive);
@@ -268,24 +291,8 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     // alike however many iterations came before in this process.
     ZazizEvozuBase::s_zazizEvozuIndex = 0;
 
-    bar.phase(i, "loading");
-    if (!evolver.loadSVG(options.input) || evolver.shapes.empty())
+    if (!evolveIteration(evolver, options, i, bar))
       return fail("cannot read the drawing " + options.input + " any more; batch stopped");
-    bar.phase(i, "evolving");
-    evolve(evolver, options, bar);
-    if (options.fill) {
-      bar.phase(i, "filling");
-      evolver.fillHoles(30, 2);
-      evolver.fillHoles(10, 1);
-      evolver.fillHoles(5, 1);
-      bar.phase(i, "evolving after fill");
-      evolve(evolver, options, bar);
-    }
-    if (options.occupy) {
-      bar.phase(i, "occupying");
-      evolver.setPolygonFreeze(true);
-      evolver.occupySpace();
-    }
 
     bar.phase(i, "saving");
     long long claimed = std::max(next, number);

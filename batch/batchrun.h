@@ -10,6 +10,7 @@
 
 #include "batch/options.h"
 
+class ProgressBar;
 class ZazizEvozuEvolver;
 
 /// @brief The path of output file number `number`: the directory, the prefix and the number
@@ -44,6 +45,14 @@ void seedRandomSource(std::uint64_t seed, long long number);
 /// @param error receives a line naming the file and the reason.
 /// @warning No worker may run.
 bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, std::string& error);
+
+/// @brief One iteration up to its save: reload the drawing (fresh shapes), evolve, and as the
+/// options ask fill the holes and evolve once more (as the batch dialog's fill does), then let
+/// the shapes occupy the free space (polygons frozen first).
+/// @param iteration 0-based, for the progress report.
+/// @return false when the drawing cannot be loaded or holds no valid shape.
+bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
+                     ProgressBar& bar);
 
 /// @brief Where the messages of a batch go.
 struct BatchStreams {
