@@ -308,7 +308,9 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
       continue;
     }
     bar.clear();
-    std::fprintf(streams.out, "%s\n", svg.c_str());
+    const std::string& shown =
+        options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
+    std::fprintf(streams.out, "%s\n", outputFileName(shown, options.prefix, claimed, ".svg").c_str());
     std::fflush(streams.out);
     if (options.png) {
       if (!writePngPreview(evolver, png, error)) {
@@ -316,7 +318,8 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
         report(streams.err, bar, error);
         continue;
       }
-      std::fprintf(streams.out, "%s\n", png.c_str());
+      std::fprintf(streams.out, "%s\n",
+                   outputFileName(shown, options.prefix, claimed, ".png").c_str());
       std::fflush(streams.out);
     }
     ++written;

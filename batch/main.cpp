@@ -2,6 +2,7 @@
 // Purpose: glimshape-batch, the batch dialog's job without a display: evolve an SVG drawing
 // again and again and save the results as numbered SVG files.
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -119,7 +120,20 @@ int main(int argc, char** argv) {
     settings.height = options.height;
   }
   if (!options.levelSet.empty()) settings.levelSetType = options.levelSet;
-  // The shapes keep their stiffness images in the temporary directory, as in the program.
+
+  // The shapes write their stiffness images below the working directory. Each run works in a
+  // private directory of its own, so that runs side by side (GNU parallel, job arrays on a
+  // shared file system) never write the same file, and nothing is left in the user's
+  // directory. Paths are printed as the user gave them.
+  options.shownOutputDir = options.outputDir;
+  options.input = std::filesystem::absolute(options.input, code).string();
+  options.outputDir = std::filesystem::absolute(options.outputDir, code).string();
+  std::string work = (std::filesystem::temp_directory_path(code) / "glimshape-batch-XXXXXX").string();
+  if (!::mkdtemp(work.data()) || ::chdir(work.c_str()) != 0) {
+    std::fprintf(streams.err, "glimshape-batch: cannot create a working directory %s\n",
+                 work.c_str());
+    return 1;
+  }
   std::filesystem::create_directories(settings.temporaryPath, code);
 
   int status = 1;
@@ -129,6 +143,7 @@ int main(int argc, char** argv) {
     std::fprintf(streams.err, "glimshape-batch: stopped by an error: %s\n", e.what());
     status = 1;
   }
+  if (::chdir("/") == 0) std::filesystem::remove_all(work, code);
   std::fclose(streams.out);
   std::fclose(streams.err);
   return status;

@@ -13,6 +13,8 @@ struct BatchOptions {
   std::string input;
   /// Directory the numbered files go into (created when missing).
   std::string outputDir = "glimshape-out";
+  /// The output directory as the written paths are printed; empty means `outputDir`.
+  std::string shownOutputDir;
   /// Text in front of the six-digit file number.
   std::string prefix = "glimout-";
   /// Files to write.

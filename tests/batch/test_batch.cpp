@@ -165,7 +165,8 @@ TEST_F(BatchProgram, MissingUnreadableAndEmptyDrawingsFail) {
   writeFile(dir / "garbage.svg", "this is <not xml");
   r = run("--passes 1 garbage.svg");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot read the drawing garbage.svg"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("cannot read the drawing "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("garbage.svg"), std::string::npos) << r.err;
 
   writeFile(dir / "empty.svg",
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">"
@@ -183,8 +184,8 @@ TEST_F(BatchProgram, UnusableOutputDirectoryFails) {
   writeFile(dir / "plain", "x");
   Outcome r = run("--passes 1 -o plain/sub " + quote(drawing));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot create the output directory plain/sub"), std::string::npos)
-      << r.err;
+  EXPECT_NE(r.err.find("cannot create the output directory "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("plain/sub"), std::string::npos) << r.err;
   EXPECT_TRUE(r.out.empty());
 
   r = run("--passes 1 -o plain " + quote(drawing));
@@ -206,11 +207,14 @@ TEST_F(BatchProgram, DefaultOutputAndPngPreview) {
   ASSERT_TRUE(pngSize(png, width, height));
   EXPECT_EQ(width, std::stoul(page[1].str()));
   EXPECT_EQ(height, std::stoul(page[3].str()));
-  // Nothing is left behind but the results (and the shapes' temporary stiffness images).
+  // Nothing is left behind but the results, in the output directory or the working one.
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir / "glimshape-out"))
     names.push_back(entry.path().filename().string());
   EXPECT_EQ(names.size(), 2u);
+  std::size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) entries += entry.path() != dir / "glimshape-out";
+  EXPECT_EQ(entries, 0u);
 }
 
 TEST_F(BatchProgram, SameSeedGivesIdenticalFilesAndShardsEqualOneRun) {
