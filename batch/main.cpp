@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
                  work.c_str());
     return 1;
   }
-  std::filesystem::create_directories(settings.temporaryPath, code);
+  settings.temporaryPath = work + "/temp";
 
   int status = 1;
   try {
