@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,8 @@
 #include "shapes/zazizevozubase.h"
 
 namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
 
 std::string joinPath(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
@@ -76,7 +79,7 @@ EvolveResult evolve(ZazizEvozuEvolver& evolver, const BatchOptions& options, Pro
   const auto start = std::chrono::steady_clock::now();
   evolver.start();
   for (;;) {
-    if (evolver.isRunComplete()) break;
+    if (evolver.isRunComplete() || stopSignal) break;
     const double elapsed = secondsSince(start);
     if (options.seconds > 0.0 && elapsed >= options.seconds) break;
     bar.passes(evolver.getPassCount(), options.passes, elapsed, options.seconds);
@@ -99,6 +102,8 @@ void report(std::FILE* stream, ProgressBar& bar, const std::string& line) {
 }
 
 }  // namespace
+
+void requestStop() { stopSignal = 1; }
 
 std::string outputFileName(const std::string& dir, const std::string& prefix, long long number,
                            const char* extension) {
@@ -293,6 +298,9 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
 
     if (!evolveIteration(evolver, options, i, bar))
       return fail("cannot read the drawing " + options.input + " any more; batch stopped");
+    if (stopSignal)
+      return fail("interrupted; " + std::to_string(written) + " of " +
+                  std::to_string(options.count) + " files written");
 
     bar.phase(i, "saving");
     long long claimed = std::max(next, number);

@@ -66,6 +66,10 @@ struct BatchStreams {
   bool interactive = false;
 };
 
+/// @brief Asks a running batch to end: the current evolution stops after its pass and the
+/// batch ends before its next save. Safe to call from a signal handler.
+void requestStop();
+
 /// @brief Runs the whole batch described by the options (the input already resolved to a
 /// file name).
 /// @return the exit status: 0 when every requested file was written, 1 otherwise.

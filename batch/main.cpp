@@ -2,6 +2,7 @@
 // Purpose: glimshape-batch, the batch dialog's job without a display: evolve an SVG drawing
 // again and again and save the results as numbered SVG files.
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@
 #endif
 
 namespace {
+
+void onStopSignal(int) { requestStop(); }
 
 // The bundled drawing: installed beside the program (<prefix>/share/glimshape/examples), or in
 // the source tree the program was built from.
@@ -135,6 +138,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   settings.temporaryPath = work + "/temp";
+
+  // Ctrl-C, or a cluster's time limit, ends the batch cleanly: no half-claimed number and no
+  // working directory are left behind.
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 
   int status = 1;
   try {
