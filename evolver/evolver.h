@@ -60,9 +60,9 @@ class ZazizEvozuEvolver {
   /// Readable from any thread without the mutex.
   int getPassCount() const;
 
-  /// @brief True when the current run made all its passes and the worker left by itself;
-  /// false while it runs, after `stop` and before the first `start`. Readable from any
-  /// thread without the mutex.
+  /// @brief True when the latest run made all its passes and its worker left by itself;
+  /// false while a run is in progress, when it was stopped early and before the first
+  /// `start`. Readable from any thread without the mutex.
   bool isRunComplete() const;
 
   /// @brief Thread entry: writes "Created thread." to standard error and runs `moveShapes`.
