@@ -206,8 +206,15 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
   const std::size_t slash = fileName.find_last_of('/');
   const std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash);
   const std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-  std::string temporary = joinPath(dir, "." + base + ".XXXXXX");
-  const int fd = ::mkstemp(temporary.data());
+  // Created with the same permissions as any new file (the umask applies), never reusing one.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = joinPath(dir, "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(attempt));
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) {
     error = "cannot write " + fileName + ": " + std::strerror(errno);
     cairo_surface_destroy(surface);
@@ -231,7 +238,6 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
             (status != CAIRO_STATUS_SUCCESS ? cairo_status_to_string(status) : "write error");
     return false;
   }
-  ::chmod(temporary.c_str(), 0644);
   if (std::rename(temporary.c_str(), fileName.c_str()) != 0) {
     error = "cannot write " + fileName + ": " + std::strerror(errno);
     ::unlink(temporary.c_str());
