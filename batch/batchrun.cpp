@@ -9,13 +9,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
+#include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "batch/progressbar.h"
@@ -57,10 +61,9 @@ std::uint64_t mix(std::uint64_t z) {
   return z ^ (z >> 31);
 }
 
-cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
-  std::FILE* file = static_cast<std::FILE*>(closure);
-  return std::fwrite(data, 1, length, file) == length ? CAIRO_STATUS_SUCCESS
-                                                       : CAIRO_STATUS_WRITE_ERROR;
+cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
 }
 
 struct EvolveResult {
@@ -101,7 +104,77 @@ void report(std::FILE* stream, ProgressBar& bar, const std::string& line) {
   std::fflush(stream);
 }
 
+// Writes `text` into a new file beside `fileName` and renames it over it, so a failed write
+// never leaves half a file.
+bool replaceFile(const std::string& fileName, const std::string& text, std::string& error) {
+  const std::size_t slash = fileName.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash);
+  const std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  // Created with the same permissions as any new file (the umask applies), never reusing one.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = joinPath(dir, "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(attempt));
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    error = "cannot write " + fileName + ": " + std::strerror(errno);
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  const int writeError = done == text.size() ? 0 : (errno ? errno : EIO);
+  const bool closed = ::close(fd) == 0;
+  if (writeError != 0 || !closed || std::rename(temporary.c_str(), fileName.c_str()) != 0) {
+    error = "cannot write " + fileName + ": " + std::strerror(writeError ? writeError : errno);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string normaliseSvgIds(const std::string& text) {
+  // cairo numbers surfaces (and the images made from them) with one counter for the whole
+  // process, so the same drawing saved after more work in the same process gets other ids.
+  // Renumbering them in order of appearance makes the file depend on the drawing alone.
+  static const std::string kinds[] = {"surface", "image", "source"};
+  std::map<std::string, std::string> renamed;
+  std::map<std::string, int> used;
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    bool replaced = false;
+    const bool boundary = i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1]));
+    for (const std::string& kind : kinds) {
+      if (!boundary || text.compare(i, kind.size(), kind) != 0) continue;
+      std::size_t end = i + kind.size();
+      while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+      if (end == i + kind.size() ||
+          (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))))
+        continue;
+      const std::string old = text.substr(i, end - i);
+      auto found = renamed.find(old);
+      if (found == renamed.end())
+        found = renamed.emplace(old, kind + std::to_string(++used[kind])).first;
+      out += found->second;
+      i = end;
+      replaced = true;
+      break;
+    }
+    if (!replaced) out += text[i++];
+  }
+  return out;
+}
 
 void requestStop() { stopSignal = 1; }
 
@@ -202,48 +275,15 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
   cairo_destroy(cr);
   cairo_surface_flush(surface);
 
-  // Written beside the target and renamed over it, so a failed write never leaves half a file.
-  const std::size_t slash = fileName.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash);
-  const std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-  // Created with the same permissions as any new file (the umask applies), never reusing one.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = joinPath(dir, "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(attempt));
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    error = "cannot write " + fileName + ": " + std::strerror(errno);
-    cairo_surface_destroy(surface);
-    return false;
-  }
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (!file) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    error = "cannot write " + fileName + ": " + std::strerror(errno);
-    cairo_surface_destroy(surface);
-    return false;
-  }
+  std::string png;
   if (status == CAIRO_STATUS_SUCCESS)
-    status = cairo_surface_write_to_png_stream(surface, writeToFile, file);
+    status = cairo_surface_write_to_png_stream(surface, appendToString, &png);
   cairo_surface_destroy(surface);
-  const bool closed = std::fclose(file) == 0;
-  if (status != CAIRO_STATUS_SUCCESS || !closed) {
-    ::unlink(temporary.c_str());
-    error = "cannot write " + fileName + ": " +
-            (status != CAIRO_STATUS_SUCCESS ? cairo_status_to_string(status) : "write error");
+  if (status != CAIRO_STATUS_SUCCESS) {
+    error = "cannot write " + fileName + ": " + cairo_status_to_string(status);
     return false;
   }
-  if (std::rename(temporary.c_str(), fileName.c_str()) != 0) {
-    error = "cannot write " + fileName + ": " + std::strerror(errno);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return replaceFile(fileName, png, error);
 }
 
 bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
@@ -270,7 +310,6 @@ bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, in
 }
 
 int runBatch(const BatchOptions& options, const BatchStreams& streams) {
-  ZazizEvozuEvolver evolver;
   ProgressBar bar(streams.info, options.count, streams.interactive);
   auto fail = [&](const std::string& line) {
     report(streams.err, bar, line);
@@ -278,14 +317,16 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     return 1;
   };
 
-  // One load before anything is written: a drawing that cannot be used fails at once, and
-  // every iteration's load is then a reload, as in the batch dialog.
-  if (!evolver.loadSVG(options.input))
-    return fail("cannot read the drawing " + options.input +
-                " (not a readable SVG document; --verbose shows the parser's messages)");
-  if (evolver.shapes.empty())
-    return fail("the drawing " + options.input +
-                " has no valid shape (no filled path or polygon inside the canvas)");
+  // One load before anything is written, so that a drawing that cannot be used fails at once.
+  {
+    ZazizEvozuEvolver evolver;
+    if (!evolver.loadSVG(options.input))
+      return fail("cannot read the drawing " + options.input +
+                  " (not a readable SVG document; --verbose shows the parser's messages)");
+    if (evolver.shapes.empty())
+      return fail("the drawing " + options.input +
+                  " has no valid shape (no filled path or polygon inside the canvas)");
+  }
 
   std::string error;
   if (!prepareOutputDirectory(options.outputDir, error)) return fail(error);
@@ -301,6 +342,9 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     // The counter names the shapes' stiffness files only; restarting it keeps every iteration
     // alike however many iterations came before in this process.
     ZazizEvozuBase::s_zazizEvozuIndex = 0;
+    // A fresh evolver too: its SVG reader keeps the last document's scale, which a document
+    // without a size would otherwise inherit from the iterations before.
+    ZazizEvozuEvolver evolver;
 
     if (!evolveIteration(evolver, options, i, bar))
       return fail("cannot read the drawing " + options.input + " any more; batch stopped");
@@ -320,6 +364,17 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
       if (options.png) ::unlink(png.c_str());
       report(streams.err, bar, "could not save " + svg);
       continue;
+    }
+    {
+      std::ifstream in(svg, std::ios::binary);
+      std::ostringstream text;
+      text << in.rdbuf();
+      if (!in || !replaceFile(svg, normaliseSvgIds(text.str()), error)) {
+        ::unlink(svg.c_str());
+        if (options.png) ::unlink(png.c_str());
+        report(streams.err, bar, "could not save " + svg + (in ? ": " + error : ""));
+        continue;
+      }
     }
     bar.clear();
     const std::string& shown =

@@ -40,6 +40,14 @@ bool claimFileNumber(const std::string& dir, const std::string& prefix, bool png
 /// @brief Seeds the random source (drand48's state) from the seed and the file number alone.
 void seedRandomSource(std::uint64_t seed, long long number);
 
+/// @brief An SVG document whose cairo object ids ("surface12", "image3", "source4") are
+/// renumbered from 1 in order of appearance, each kind on its own.
+///
+/// cairo takes these numbers from one counter for the whole process, so without this the
+/// same drawing saved later in a run would differ from the same drawing saved by a fresh
+/// process, and shards of a seeded batch would not match one run byte for byte.
+std::string normaliseSvgIds(const std::string& text);
+
 /// @brief Paints the evolver's shapes as they would appear in the saved SVG (two pixels per
 /// canvas pixel, white background) and writes them as a PNG file, replacing it whole.
 /// @param error receives a line naming the file and the reason.
