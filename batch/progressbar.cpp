@@ -48,7 +48,11 @@ void ProgressBar::passes(int pass, int passes, double elapsed, double limit) {
 }
 
 void ProgressBar::evolved(int pass, double elapsed) {
-  if (!stream || interactive) return;
+  if (!stream) return;
+  if (interactive) {
+    draw(true);
+    return;
+  }
   std::fprintf(stream, "iteration %d/%d: %d passes in %.1f s\n", iteration + 1, iterations, pass,
                elapsed);
   std::fflush(stream);
