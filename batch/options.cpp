@@ -240,10 +240,10 @@ std::string batchUsage() {
          "                       and evolve once more for the same passes or time\n"
          "      --occupy         before saving, let every shape take up the free space around\n"
          "                       it (least stiff first)\n"
-         "      --seed S         seed the random source of iteration n from (S, n) alone, so\n"
-         "                       --first N --count K writes exactly the files that one run\n"
-         "                       writes for those numbers; without --seed the random source\n"
-         "                       is never seeded and a run repeats exactly\n"
+         "      --seed S         seed the random source of the iteration for file number n\n"
+         "                       from (S, n) alone, so --first N --count K writes exactly\n"
+         "                       the files that one run writes for those numbers; without\n"
+         "                       --seed it is never seeded and a run repeats exactly\n"
          "      --size WxH       canvas size in pixels, each side 1 to 4096 (default 128x128)\n"
          "      --level-set KIND RectLevelSet (default), SparseLevelSet or FullLevelSet\n"
          "\n"
@@ -257,6 +257,7 @@ std::string batchUsage() {
          "Standard output lists every file written, one path a line. Progress goes to\n"
          "standard error (a bar on a terminal, plain lines otherwise).\n"
          "\n"
-         "Exit status: 0 when every requested file was written; 1 when a file could not be\n"
-         "written or the drawing could not be loaded; 2 for a bad command line.\n";
+         "Exit status: 0 when every requested file was written; 1 when the drawing could\n"
+         "not be used, the output directory could not be written or a file failed; 2 for a\n"
+         "bad command line.\n";
 }
