@@ -33,7 +33,6 @@ class GrowingHeap {
   void update(int id, double key) { heap->update(id, key, 0); }
   int peek() const { return heap->peek(); }
   int remove(double* key) { return heap->remove(key); }
-  int getCapacity() const { return capacity; }
   // Empties the heap; a march that ended normally has already emptied it.
   void removeAll() {
     if (heap->peek() != -1) heap->removeAll();
@@ -77,11 +76,12 @@ struct FmmScratch {
   std::unique_ptr<GrowingHeap> heap;
 
   // Empties everything for a band that wants about `buckets` buckets. The maps are
-  // rebuilt only when their bucket count is too small or more than twice too large, so
-  // a band whose size drifts from step to step keeps its buckets.
+  // rebuilt only when their bucket count is off by more than a factor of two, so a band
+  // whose size drifts from step to step keeps its buckets (a bucket then holds at most
+  // about two cells more or less than intended).
   void prepare(int buckets) {
     const int current = state.bucketCount();
-    if (current < buckets || current / 2 > buckets) {
+    if (current < buckets / 2 || current / 2 > buckets) {
       state = PointHash<char>(buckets);
       distance = PointHash<double>(buckets);
       heapId = PointHash<int>(buckets);
@@ -95,9 +95,10 @@ struct FmmScratch {
     band.clear();
   }
 
-  // The heap, empty, with room for at least `capacity` ids.
+  // The heap, empty; made with room for `capacity` ids the first time, and from then on
+  // grown by the march itself when a band needs more.
   GrowingHeap& heapFor(int capacity) {
-    if (!heap || heap->getCapacity() < capacity)
+    if (!heap)
       heap.reset(new GrowingHeap(capacity));
     else
       heap->removeAll();
