@@ -1,0 +1,43 @@
+# Installs the build into a fresh directory with `cmake --install --prefix` and checks what
+# arrived there. Run by CTest; fails with a message naming the first thing wrong.
+file(REMOVE_RECURSE "${STAGE_DIR}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${STAGE_DIR}"
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+
+foreach(name quarl torsk)
+  set(pc "${STAGE_DIR}/${LIBDIR}/pkgconfig/${name}.pc")
+  if(NOT EXISTS "${pc}")
+    message(FATAL_ERROR "${pc} was not installed")
+  endif()
+  file(STRINGS "${pc}" lines)
+  list(GET lines 0 first)
+  if(NOT first STREQUAL "prefix=${STAGE_DIR}")
+    message(FATAL_ERROR "${name}.pc names '${first}', not the install prefix ${STAGE_DIR}")
+  endif()
+  foreach(line ${lines})
+    # Every other directory is given below ${prefix}, so it moves with it.
+    if(line MATCHES "^(libdir|includedir|plugindir)=(.*)$" AND NOT CMAKE_MATCH_2 MATCHES "^\\$\\{prefix\\}/")
+      message(FATAL_ERROR "${name}.pc: ${line} does not follow the prefix")
+    endif()
+  endforeach()
+endforeach()
+
+if(EXPECT_PROGRAM)
+  foreach(file "${BINDIR}/glimshape" "${DATADIR}/applications/glimshape.desktop"
+               "${DATADIR}/icons/hicolor/scalable/apps/glimshape.svg")
+    if(NOT EXISTS "${STAGE_DIR}/${file}")
+      message(FATAL_ERROR "${file} was not installed")
+    endif()
+  endforeach()
+  file(STRINGS "${STAGE_DIR}/${DATADIR}/applications/glimshape.desktop" entry)
+  foreach(key "Exec=glimshape %f" "Icon=glimshape" "MimeType=image/svg+xml;")
+    list(FIND entry "${key}" found)
+    if(found EQUAL -1)
+      message(FATAL_ERROR "glimshape.desktop lacks '${key}'")
+    endif()
+  endforeach()
+endif()
+file(REMOVE_RECURSE "${STAGE_DIR}")
