@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/multipleevolutions.h"
@@ -236,10 +237,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 QString MainWindow::statusText() const {
   ZazizEvozuEvolver& e = *shapeFrame->evolver;
   const int total = e.iterations;
-  const int pass = e.pass.load();
-  if (e.running() && !e.finished.load())
-    return tr("Evolving: pass %1 of %2").arg(pass).arg(total);
-  if (e.running()) return tr("Evolution finished: pass %1 of %2").arg(pass).arg(total);
+  const int done = e.getPassCount();
+  if (e.isRunComplete()) return tr("Evolution finished: pass %1 of %2").arg(done).arg(total);
+  // The counter holds the passes finished; the one under way is the next.
+  if (e.running())
+    return tr("Evolving: pass %1 of %2").arg(std::min(done + 1, total)).arg(total);
   return tr("Not evolving");
 }
 

@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -14,11 +13,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtDesigner/QFormBuilder>
 #include <algorithm>
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "settings/formloader.h"
 
 namespace {
 
@@ -28,11 +27,7 @@ constexpr const char* kStop = "Stop";
 }  // namespace
 
 MultipleEvolutions::MultipleEvolutions(MainWindow* window) : QDialog(window), mainWindow(window) {
-  QFile file(QStringLiteral(":forms/MultipleEvolutions.ui"));
-  file.open(QFile::ReadOnly);
-  QFormBuilder builder;
-  QWidget* form = builder.load(&file, this);
-  file.close();
+  QWidget* form = loadForm(QStringLiteral(":forms/MultipleEvolutions.ui"), this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(5, 5, 5, 5);

@@ -52,28 +52,22 @@ vorn::Vec2<double> ShapeFrame::toWorld(const QPoint& pixel) const {
 
 int ShapeFrame::pick(const QPoint& pixel) {
   const vorn::Vec2<double> world = toWorld(pixel);
+  const int index = evolver->hit(world.x, world.y);
   std::shared_ptr<ZazizEvozuBase> picked;
-  int index = -1;
   {
-    // The worker may be moving a level set that the hit test reads.
     std::lock_guard<std::mutex> lock(evolver->mutex);
-    index = evolver->hit(world.x, world.y);
     for (const std::shared_ptr<ZazizEvozuBase>& shape : evolver->shapes) shape->selected = false;
-    if (index >= 0) {
+    if (index >= 0 && size_t(index) < evolver->shapes.size()) {
       picked = evolver->shapes[size_t(index)];
       picked->selected = true;
     }
   }
   if (selectedShapeWidget) selectedShapeWidget->setShape(picked);
-  return index;
+  return picked ? index : -1;
 }
 
 QMimeData* ShapeFrame::createDragData() {
-  std::string text;
-  {
-    std::lock_guard<std::mutex> lock(evolver->mutex);
-    text = evolver->getSimpleTextRepresentation();
-  }
+  const std::string text = evolver->getSimpleTextRepresentation();
   auto* data = new QMimeData;
   data->setText(QString::fromLocal8Bit(text.data(), int(text.size())));
   return data;

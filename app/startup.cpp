@@ -15,7 +15,7 @@ void prepareApplication() {
   QCoreApplication::setApplicationName(QStringLiteral("glimshape"));
   Settings::transferFromQSettings();
 
-  QDir().mkdir(QString::fromStdString(GlimShapeSettings::instance().temporaryPath));
+  QDir().mkdir(QString::fromLocal8Bit(GlimShapeSettings::instance().temporaryPath));
 
   QSurfaceFormat format = QSurfaceFormat::defaultFormat();
   format.setStencilBufferSize(8);
