@@ -13,11 +13,12 @@
 namespace {
 
 // A stored canvas side, or `current` (with a message) when the stored text is not a
-// whole number of pixels within range. QVariant's own conversion would turn "abc" into 0.
+// whole number of pixels within range. QVariant's own conversion would turn "abc" into 0
+// and 12.5 into 12; going through the text refuses both.
 int readSide(QSettings& store, const char* key, const char* shownKey, int current) {
   const QVariant stored = store.value(QString::fromLatin1(key), current);
   bool isNumber = false;
-  const int value = stored.toInt(&isNumber);
+  const int value = stored.toString().toInt(&isNumber);
   if (isNumber && value >= 1 && value <= Settings::maxCanvasSide) return value;
   std::fprintf(stderr,
                "Settings: %s \"%s\" is not a canvas size (1 to %d pixels); keeping %d.\n",
