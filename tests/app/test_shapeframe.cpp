@@ -46,7 +46,7 @@ class ShapeFrameTest : public ::testing::Test {
         for (int dy = -4; dy <= 4 && ok; ++dy)
           for (int dx = -4; dx <= 4 && ok; ++dx)
             for (size_t s = 0; s < inside.size() && ok; ++s)
-              ok = (inside[s](x + dx, y + dy) != 0) == (int(s) == index);
+              ok = (inside[s](x + dx, y + dy, 0) != 0) == (int(s) == index);
         if (ok) return QPoint(x, y);
       }
     return QPoint(-1, -1);
@@ -110,7 +110,7 @@ TEST_F(ShapeFrameTest, ShowsEveryShapeInItsFillColourOverTheBackground) {
       bool clear = true;
       for (const auto& im : inside)
         for (int dy = -5; dy <= 5 && clear; ++dy)
-          for (int dx = -5; dx <= 5 && clear; ++dx) clear = im(x + dx, y + dy) == 0;
+          for (int dx = -5; dx <= 5 && clear; ++dx) clear = im(x + dx, y + dy, 0) == 0;
       if (!clear) continue;
       ++checked;
       if (!glimtest::nearColour(picture.pixelColor(toWidget(QPoint(x, y))), Qt::black, 2)) ++wrong;
