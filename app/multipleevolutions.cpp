@@ -33,9 +33,9 @@ MultipleEvolutions::MultipleEvolutions(MainWindow* window) : QDialog(window), ma
   layout->setContentsMargins(5, 5, 5, 5);
   if (form) {
     layout->addWidget(form);
-    setWindowTitle(form->windowTitle());
     resize(form->size() + QSize(10, 10));
   }
+  setWindowTitle(tr("Multiple Evolutions"));
   mainTimer = new QTimer(this);
   mainTimer->setSingleShot(true);
   connect(mainTimer, &QTimer::timeout, this, &MultipleEvolutions::mainEvolutionComplete);

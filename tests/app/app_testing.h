@@ -14,7 +14,10 @@
 #include <cmath>
 #include <functional>
 
-class ShapeFrame;
+#include <ostream>
+
+/// Lets GoogleTest print QStrings as text in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace glimtest {
 
