@@ -71,7 +71,11 @@ void* ZazizEvozuEvolver::s_moveShapes(void* evolver) {
 
 void ZazizEvozuEvolver::moveShapes() {
   int bound = iterations;
-  if (bound <= 0 || !runFlag.load()) return;
+  if (!runFlag.load()) return;
+  if (bound <= 0) {
+    runComplete.store(true);
+    return;
+  }
   for (int pass = 0;; ++pass) {
     for (std::size_t i = 0;; ++i) {
       {

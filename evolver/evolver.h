@@ -17,6 +17,7 @@
 #include "quarl/vec2.h"
 #include "shapes/zazizevozubase.h"
 #include "svg/path.h"
+#include "svg/svgreader.h"
 
 /// @brief The drawing as a list of evolving shapes, the canvas state they move against and
 /// the one worker thread that evolves them.
@@ -60,9 +61,9 @@ class ZazizEvozuEvolver {
   /// Readable from any thread without the mutex.
   int getPassCount() const;
 
-  /// @brief True when the current run made all its passes and the worker left by itself;
-  /// false while it runs, after `stop` and before the first `start`. Readable from any
-  /// thread without the mutex.
+  /// @brief True when the latest run made all its passes and its worker left by itself;
+  /// false while a run is in progress, when it was stopped early and before the first
+  /// `start`. Readable from any thread without the mutex.
   bool isRunComplete() const;
 
   /// @brief Thread entry: writes "Created thread." to standard error and runs `moveShapes`.
@@ -123,15 +124,32 @@ class ZazizEvozuEvolver {
   // --- SVG reading and writing ----------------------------------------------------------
 
   /// @brief Replaces the drawing by the shapes of an SVG file and rebuilds the mask.
-  /// @return false (with a diagnostic line) when the file cannot be read.
+  ///
+  /// The file is parsed first; then the worker is stopped (not restarted), the old shapes
+  /// are released and every filled path and polygon whose raster is valid becomes a shape
+  /// (`ZazizEvozuBase::create`, then its fill colour, line colour and line width from the
+  /// element). See `SvgReader::read` for the scale, the margin and the lines printed. The
+  /// scale and the image size persist from one load to the next.
+  /// @return false, keeping the current shapes, when the file cannot be read or parsed as
+  ///         XML ("Could not read SVG file <name>."); true once the shapes are replaced,
+  ///         also when none was valid.
+  /// @warning Do not call while holding `mutex`.
   bool loadSVG(const std::string& fileName);
-  /// @brief An SVG colour ("#rgb", "#rrggbb", a name, ...) as red, green, blue in [0, 1].
+  /// @brief An SVG colour as red, green, blue: "rgb(r%,g%,b%)" and "#" with hexadecimal
+  /// digits; anything else is black (see the free function `parseColor`).
   static std::array<float, 3> parseColor(const std::string& text);
-  /// @brief The path rasterised into a one-channel canvas mask (255 inside).
+  /// @brief The path rasterised into a one-channel canvas mask (255 inside; see
+  /// `rasterisePath`).
   /// @param width, height canvas size (pixels).
   static vorn::Image<unsigned char> getImageFromPath(const Path& path, int width, int height);
-  /// @brief Writes every shape's polygons as an SVG file.
-  /// @return false (with a diagnostic line) when the file cannot be written.
+  /// @brief Writes every shape, in list order, with its `drawCairo` onto an SVG page twice
+  /// the canvas size in points (the first shape's size, or the settings' canvas without
+  /// shapes), one pixel being 2 points.
+  ///
+  /// Holds `mutex` while drawing, so a running worker pauses between steps. The file is
+  /// replaced only when it was written completely.
+  /// @return false (with a line naming the file) when the file cannot be written.
+  /// @warning Do not call while holding `mutex`.
   bool saveSVG(const std::string& fileName);
 
   // --- Canvas operations (run with no worker present) -----------------------------------
@@ -187,6 +205,8 @@ class ZazizEvozuEvolver {
   std::atomic<bool> runFlag{false};
   std::atomic<int> passCount{0};
   std::atomic<bool> runComplete{false};
+  // The document scale and image size, kept from one load to the next.
+  SvgReader svgReader;
 };
 
 #endif
