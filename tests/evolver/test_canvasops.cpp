@@ -187,9 +187,10 @@ TEST_F(CanvasOps, CloserIgnoresVerticesOffTheCanvas) {
   // Shape 0 runs along the left canvas border; shape 1 lies far to the right.
   evolver.setShapes({boxShape(kSize, kSize, 0, 4, 20, 123), boxShape(kSize, kSize, 60, 4, 80, 123)});
   ZazizEvozuBase& right = *evolver.shapes[1];
-  // Left of the canvas, within 3 pixels of shape 0's border-side points: a vertex counting
-  // as on the border would be pulled; one off the canvas is on no border and stays.
-  right.points[0] = {-1.5, 64.0};
+  // Left of the canvas, within 3 pixels of shape 0's corner point (0, 3.5) where its outline
+  // meets the border: a vertex counting as on the border would be pulled; one off the
+  // canvas is on no border and stays.
+  right.points[0] = {-1.5, 4.0};
   right.points[1] = {std::numeric_limits<double>::quiet_NaN(), 64.0};
   right.points[2] = {kSize + 0.5, 64.0};
   const Points before = right.points;
@@ -200,7 +201,8 @@ TEST_F(CanvasOps, CloserIgnoresVerticesOffTheCanvas) {
 
 TEST_F(CanvasOps, OffsetSmoothingIsACyclicFivePointAverage) {
   ZazizEvozuEvolver evolver;
-  ZazizEvozuBase& shape = *boxShape(kSize, kSize, 10, 10, 40, 40);
+  const std::shared_ptr<ZazizEvozuBase> held = boxShape(kSize, kSize, 10, 10, 40, 40);
+  ZazizEvozuBase& shape = *held;
   // A loop of 10 vertices over the first 10 points; vertex 10 is in no loop.
   shape.polygons = {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}};
   std::vector<vorn::Vec2<float>> offsets(11, {0.0f, 0.0f});
