@@ -7,12 +7,15 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QImage>
 #include <QPoint>
 #include <QString>
 #include <QTest>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 #include <ostream>
 
@@ -26,11 +29,15 @@ inline QString exampleDrawing() {
   return QStringLiteral(GLIM_SOURCE_DIR "/examples/drawing.svg");
 }
 
-/// The fill colours of the example drawing's shapes, in document order.
-inline const QColor* exampleColours() {
-  static const QColor colours[] = {QColor(0xd9, 0x4f, 0x3d), QColor(0x3d, 0x7f, 0xd9),
-                                   QColor(0x4f, 0xb3, 0x5a), QColor(0xe3, 0xb2, 0x3c),
-                                   QColor(0x8a, 0x4f, 0xd9), QColor(0x7a, 0x7a, 0x7a)};
+/// @brief The fill colours of the example drawing's `path` and `polygon` elements, in
+/// document order, read from the file's text (one shape per element).
+inline std::vector<QColor> exampleColours() {
+  QFile file(exampleDrawing());
+  if (!file.open(QFile::ReadOnly)) return {};
+  const QString text = QString::fromUtf8(file.readAll());
+  std::vector<QColor> colours;
+  const QRegularExpression element(QStringLiteral("<(path|polygon)\\b[^>]*fill=\"(#[0-9a-fA-F]{6})\""));
+  for (auto it = element.globalMatch(text); it.hasNext();) colours.emplace_back(it.next().captured(2));
   return colours;
 }
 
