@@ -40,6 +40,8 @@ void ShapeFrame::setupModelview() {
   glLoadIdentity();
   glScalef(zoom, zoom, 1.0f);
   glTranslatef(-center.x, -center.y, 0.0f);
+  // The shapes draw canvas row 0 at the bottom; the drawing's file has it at the top.
+  glScalef(1.0f, -1.0f, 1.0f);
 }
 
 vorn::Vec2<double> ShapeFrame::toWorld(const QPoint& pixel) const {
@@ -52,7 +54,8 @@ vorn::Vec2<double> ShapeFrame::toWorld(const QPoint& pixel) const {
 
 int ShapeFrame::pick(const QPoint& pixel) {
   const vorn::Vec2<double> world = toWorld(pixel);
-  const int index = evolver->hit(world.x, world.y);
+  // The canvas is shown upside up (see setupModelview): the shapes' y runs the other way.
+  const int index = evolver->hit(world.x, -world.y);
   std::shared_ptr<ZazizEvozuBase> picked;
   {
     std::lock_guard<std::mutex> lock(evolver->mutex);

@@ -19,7 +19,8 @@ class ZazizEvozuEvolver;
 ///
 /// World coordinates: at zoom 1 and centre (0, 0) the view spans x from −w/h to w/h and
 /// y from −1 (bottom) to 1 (top), w and h being the widget size in pixels; the canvas
-/// fills −1 … 1 along its longer side. Painting holds the evolver's mutex while the
+/// fills −1 … 1 along its longer side, its first row at the top as in the drawing's file
+/// (the shapes themselves draw row 0 at y = −1, so the view mirrors them). Painting holds the evolver's mutex while the
 /// shapes draw, so it never sees a shape half-way through a worker step.
 class ShapeFrame : public QOpenGLWidget {
   Q_OBJECT
@@ -37,7 +38,8 @@ class ShapeFrame : public QOpenGLWidget {
   /// @brief Loads the identity into the current matrix and applies the orthographic
   /// projection −w/h … w/h by −1 … 1 (near −1, far 1).
   void setupProjection();
-  /// @brief Loads the identity and applies the zoom, then the shift by −`center`.
+  /// @brief Loads the identity and applies the zoom, then the shift by −`center`, then
+  /// the mirror that puts the canvas's first row at the top.
   void setupModelview();
 
   /// @brief The world point under a widget pixel (see the class comment).

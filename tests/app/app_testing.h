@@ -54,13 +54,14 @@ inline bool waitUntil(const std::function<bool()>& done, int limitMs) {
 }
 
 /// @brief The widget pixel at which the view shows canvas point (x, y), worked out from
-/// the view's stated geometry: the canvas fills −1 … 1 along its longer side (y upward),
-/// the view shows x in −w/h … w/h and y in −1 … 1 at zoom 1, shifted by the centre.
+/// the view's stated geometry: the canvas fills −1 … 1 along its longer side with its
+/// first row at the top, as in the drawing; the view shows x in −w/h … w/h and y in
+/// −1 … 1 (upward) at zoom 1, shifted by the centre.
 inline QPoint canvasToWidget(double x, double y, int canvasW, int canvasH, int viewW, int viewH,
                              double zoom = 1.0, double cx = 0.0, double cy = 0.0) {
   const double m = std::max(canvasW, canvasH);
   const double wx = (x - canvasW / 2.0) * 2.0 / m;
-  const double wy = (y - canvasH / 2.0) * 2.0 / m;
+  const double wy = -(y - canvasH / 2.0) * 2.0 / m;
   const double aspect = double(viewW) / viewH;
   const double nx = zoom * (wx - cx) / aspect;
   const double ny = zoom * (wy - cy);

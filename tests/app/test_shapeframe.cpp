@@ -174,6 +174,27 @@ TEST_F(ShapeFrameTest, OverlappingShapesPickTheFirstInTheList) {
   EXPECT_EQ(window->selectedShapeWidget->getShape(), evolver().shapes[0]);
 }
 
+TEST_F(ShapeFrameTest, TheDrawingIsShownTheRightWayUp) {
+  const QString path = glimtest::scratchDir("orientation") + "/corners.svg";
+  // Red in the top left corner of the page, blue in the bottom right one.
+  ASSERT_TRUE(glimtest::writeFile(path,
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\">"
+      "<path d=\"M 20 20 L 100 20 L 100 100 L 20 100 Z\" fill=\"#ff0000\"/>"
+      "<path d=\"M 156 156 L 236 156 L 236 236 L 156 236 Z\" fill=\"#0000ff\"/>"
+      "</svg>"));
+  ASSERT_TRUE(window->openFile(path));
+  const QImage picture = view->grabFramebuffer();
+  const int w = picture.width(), h = picture.height();
+  // The canvas is the square in the middle of the view, as high as the view.
+  const QColor topLeft = picture.pixelColor(w / 2 - h * 3 / 10, h * 2 / 10);
+  const QColor bottomRight = picture.pixelColor(w / 2 + h * 3 / 10, h * 8 / 10);
+  EXPECT_TRUE(glimtest::nearColour(topLeft, glimtest::overBlack(Qt::red), 6)) << topLeft.name().toStdString();
+  EXPECT_TRUE(glimtest::nearColour(bottomRight, glimtest::overBlack(Qt::blue), 6))
+      << bottomRight.name().toStdString();
+  rightClick(QPoint(w / 2 - h * 3 / 10, h * 2 / 10));
+  EXPECT_EQ(window->selectedShapeWidget->getShape(), evolver().shapes[0]);
+}
+
 TEST_F(ShapeFrameTest, WheelZoomsAndMiddleDragPansByTheMouseMotion) {
   for (int i = 0; i < 10; ++i) wheel(120);
   EXPECT_NEAR(view->zoom, std::pow(0.99, -60.0), 1e-4);
