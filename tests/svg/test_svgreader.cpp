@@ -303,6 +303,16 @@ TEST(SvgReader, HostileXml) {
   ASSERT_EQ(wide.elements.size(), 1u);
   EXPECT_NE(wide.output.find("Entities expand to more than 16 MiB"), std::string::npos);
 
+  // References to empty texts cost their own length, so fanning out cannot go on either.
+  std::string fan;
+  for (int k = 0; k < 1000; ++k) fan += "&e;";
+  std::string fans;
+  for (int k = 0; k < 20000; ++k) fans += "&f;";
+  const Reading empty = readText("<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY e \"\"><!ENTITY f \"" +
+                                 fan + "\">]>" + svg("<path style=\"" + fans + "\" d=\"M 0 0 L 9 0 L 9 9 Z\"/>"));
+  ASSERT_TRUE(empty.loaded);
+  EXPECT_NE(empty.output.find("Entities expand to more than 16 MiB"), std::string::npos);
+
   // An external entity is never loaded: its file holds an outline that would be read.
   const std::string outside = testing::TempDir() + "outside_entity.xml";
   std::ofstream(outside) << "<path d=\"M 0 0 L 100 0 L 100 100 Z\"/>";
