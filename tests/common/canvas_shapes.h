@@ -1,5 +1,5 @@
 // glimshape — tests/common
-// Purpose: real shapes made from drawn masks, for the evolver's tests and benchmarks.
+// Purpose: real shapes made from drawn masks, for the tests of the canvas operations.
 #ifndef TESTS_COMMON_CANVAS_SHAPES_H
 #define TESTS_COMMON_CANVAS_SHAPES_H
 

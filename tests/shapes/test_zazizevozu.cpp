@@ -286,6 +286,29 @@ TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
   EXPECT_GT(unstored, 20) << "the ring should be thicker than the band";
 }
 
+// A sparse shape whose deep inside reaches the left canvas edge: its rows begin inside, with
+// no band cell before the inside. The fill still marks them (regression: they were left
+// free, so other shapes grew into a shape lying along the left edge).
+TEST(ShapeOccupancy, SparseFillCoversAnInsideAtTheLeftEdge) {
+  useQuickModel();
+  const auto mask = ringMask(W, H, 2, 20, 0, 16);
+  auto dense = makeShape<FullLevelSet>(mask);
+  auto sparse = makeShape<SparseLevelSet2D>(mask);
+  ASSERT_FALSE(sparse->have(0, 20));  // deep inside: not in the band
+  vorn::Image<unsigned char> dm(W, H, 1), sm(W, H, 1);
+  dm = 1;
+  sm = 1;
+  FullLevelSet2D dobst = glimtest::denseFrom(W, H, [](int, int) { return 1e10; });
+  FullLevelSet2D sobst = dobst;
+  dense->markInsidePixels(dm, dobst);
+  sparse->markInsidePixels(sm, sobst);
+  EXPECT_TRUE(glimtest::sameImage(sm, dm));
+  EXPECT_EQ(sobst.get(0, 20), sparse->levelSet->getRows()[20].begin()->second);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(glimtest::sameImage(sparse->getBinaryImage(), dense->getBinaryImage()));
+  testing::internal::GetCapturedStderr();
+}
+
 // Inside masks: 255 where the value is ≤ 0. The rectangle pastes its rectangle (clipped to
 // the canvas, even if it reaches beyond it); the sparse kind warns and gives the inside its
 // scan-line fill finds.
