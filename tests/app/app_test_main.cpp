@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include "app/startup.h"
 #include "app_testing.h"
+#include "common/qt_application.h"
 
 namespace {
 QTemporaryDir* scratchRoot = nullptr;
@@ -36,9 +36,8 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   QTemporaryDir root;
   scratchRoot = &root;
-  // Never the user's settings: the store lives in the scratch directory.
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root.filePath("config"));
-  QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, root.filePath("system"));
+  // Never the user's settings.
+  glimtest::PrivateSettingsStore store;
   QApplication application(argc, argv);
   prepareApplication();
   return RUN_ALL_TESTS();
