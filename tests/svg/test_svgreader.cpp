@@ -9,7 +9,6 @@
 
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "svg/raster.h"
 
@@ -234,20 +233,6 @@ TEST(SvgReader, GroupTransformIgnoredOwnTransformApplied) {
   ASSERT_EQ(odd.elements.size(), 1u);
   EXPECT_NE(odd.output.find("Ignoring the transform \"perspective(3)\""), std::string::npos);
   expectPoint(odd.elements[0].path.nodes[1].points[0], 50 * 0.90625 + 6, 10 * 0.90625 + 6);
-}
-
-TEST(SvgReader, ReceiverDecidesWhatCounts) {
-  // Two equal triangles are strokes of each other; only taken outlines count.
-  const std::string text = svg("<path d=\"M 10 10 L 50 10 L 50 50 Z\"/><path d=\"M 10 10 L 50 10 L 50 50 Z\"/>");
-  SvgReader reader;
-  CaptureStdout();
-  const SvgDocument document(text, "pair.svg");
-  EXPECT_EQ(reader.read(document, 128, 128, [](const SvgElement&) { return true; }), 2);
-  EXPECT_EQ(reader.read(document, 128, 128, [](const SvgElement&) { return false; }), 0);
-  const std::string output = GetCapturedStdout();
-  EXPECT_EQ(count(output, "Found a stroke.\n"), 2);
-  EXPECT_NE(output.find("Num strokes:2,2\n"), std::string::npos);
-  EXPECT_NE(output.find("Num strokes:0,0\n"), std::string::npos);
 }
 
 TEST(SvgReader, StrokeStatisticsMatchByHand) {
