@@ -231,6 +231,10 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   Settings::transferToQSettings();
+  // The options window is a window of its own: left open, it would keep the program
+  // running after its main window has gone.
+  optionsWidget->close();
+  multipleEvolutions->close();
   event->accept();
 }
 

@@ -19,7 +19,9 @@
 #include <QUrl>
 #include <memory>
 
+#include "app/multipleevolutions.h"
 #include "app/shapeframe.h"
+#include "settings/optionswidget.h"
 #include "app_testing.h"
 #include "evolver/evolver.h"
 
@@ -58,9 +60,14 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(MainWindowTest, ClosingStoresExactlyTheFourKeys) {
+TEST_F(MainWindowTest, ClosingStoresExactlyTheFourKeysAndClosesTheOtherWindows) {
   QSettings().clear();
+  window->options();
+  window->openMultipleEvolutionsDialog();
+  ASSERT_TRUE(window->optionsWidget->isVisible());
   window->close();
+  EXPECT_FALSE(window->optionsWidget->isVisible());
+  EXPECT_FALSE(window->multipleEvolutions->isVisible());
   QSettings store;
   QStringList keys = store.allKeys();
   keys.sort();
