@@ -36,6 +36,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
   createToolBars();
 
   selectedShapeWidget = new SelectedShapeWidget(this);
+  // Nothing in the menus brings a closed panel back, so it can be moved but not closed.
+  selectedShapeWidget->setFeatures(QDockWidget::DockWidgetMovable |
+                                   QDockWidget::DockWidgetFloatable);
   addDockWidget(Qt::RightDockWidgetArea, selectedShapeWidget);
   selectedShapeWidget->setShapeMutex(&shapeFrame->evolver->mutex);
   shapeFrame->selectedShapeWidget = selectedShapeWidget;
@@ -133,6 +136,7 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
   selectedShapeWidget->setShape(nullptr);
   const bool ok = evolver().loadSVG(path.toLocal8Bit().toStdString());
   currentFile = path;
+  if (ok) setWindowFilePath(path);
   restoreWorker();
   if (!ok && report == FailureReport::MessageBox)
     reportFailure(tr("Open"), tr("Could not open the drawing\n%1").arg(path));

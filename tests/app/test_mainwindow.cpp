@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QDockWidget>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 #include "app/multipleevolutions.h"
 #include "app/shapeframe.h"
 #include "settings/optionswidget.h"
+#include "settings/selectedshapewidget.h"
 #include "app_testing.h"
 #include "evolver/evolver.h"
 
@@ -95,6 +97,7 @@ TEST_F(MainWindowTest, MenusAndToolBarsCarryTheirEntries) {
     EXPECT_FALSE(action(name)->isCheckable()) << name;
   }
   EXPECT_EQ(action("closerAction")->text(), QStringLiteral("Closer"));
+  EXPECT_FALSE(window->selectedShapeWidget->features() & QDockWidget::DockWidgetClosable);
 }
 
 TEST_F(MainWindowTest, EvolveRunsTheWorkerAndTheViewChanges) {
@@ -159,6 +162,7 @@ TEST_F(MainWindowTest, DroppedUrlsAndFileTextOpenTheirFiles) {
   delete text;
   EXPECT_EQ(window->currentFile, glimtest::exampleDrawing());
   EXPECT_EQ(evolver().shapes.size(), glimtest::exampleColours().size());
+  EXPECT_EQ(window->windowFilePath(), glimtest::exampleDrawing());
 
   // Other text is not a file.
   auto* plain = new QMimeData;
