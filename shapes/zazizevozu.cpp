@@ -61,13 +61,32 @@ void markCell(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles, int x
 // every crossing, so an outside cell left of it would be stored. That happens when the
 // shape reaches the left canvas edge with its deep inside; those cells take the first
 // cell's value, or a shape lying along the left edge would leave them free for others.
+//
+// A row that stores no cell lies farther than the band from the outline, so all of it is on
+// the side of the first cell of its neighbouring rows: inside rows take that cell's value
+// (a shape holding the canvas border keeps the rows that its band does not reach).
 template <class F>
 void forEachFilledCell(const SparseLevelSet2D& ls, F&& f) {
   const auto& rows = ls.getRows();
   const int w = ls.getWidth();
-  for (int y = 0; y < static_cast<int>(rows.size()); ++y) {
+  const int h = static_cast<int>(rows.size());
+  // The side of column 0, carried from row to row: the first stored cell's value of the
+  // nearest row that stores one, above or (for the leading rows) below.
+  double carried = 1.0;
+  for (int y = 0; y < h; ++y)
+    if (!rows[y].empty()) {
+      carried = rows[y].begin()->second;
+      break;
+    }
+  for (int y = 0; y < h; ++y) {
     const SparseLevelSet2D::Row& row = rows[y];
-    if (!row.empty() && row.begin()->second < 0.0)
+    if (row.empty()) {
+      if (carried < 0.0)
+        for (int x = 0; x < w; ++x) f(x, y, carried);
+      continue;
+    }
+    carried = row.begin()->second;
+    if (row.begin()->second < 0.0)
       for (int x = 0; x < std::min(row.begin()->first, w); ++x) f(x, y, row.begin()->second);
     for (auto it = row.begin(); it != row.end();) {
       const auto next = std::next(it);

@@ -268,27 +268,38 @@ TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
   EXPECT_GT(unstored, 20) << "the ring should be thicker than the band";
 }
 
-// A sparse shape whose deep inside reaches the left canvas edge: its rows begin inside, with
-// no band cell before the inside. The fill still marks them (regression: they were left
-// free, so other shapes grew into a shape lying along the left edge).
-TEST(ShapeOccupancy, SparseFillCoversAnInsideAtTheLeftEdge) {
+// Sparse shapes whose deep inside the band does not reach: rows that begin inside, with no
+// band cell before the inside (regression: they were left free, so other shapes grew into a
+// shape lying along the left edge), and rows that store no cell at all in a shape that
+// holds the canvas border (regression: the background minus a small disc left all but the
+// disc's rows free). The fill marks what the dense kind marks.
+TEST(ShapeOccupancy, SparseFillCoversInsidesTheBandDoesNotReach) {
   useQuickModel();
-  const auto mask = ringMask(W, H, 2, 20, 0, 16);
-  auto dense = makeShape<FullLevelSet>(mask);
-  auto sparse = makeShape<SparseLevelSet2D>(mask);
-  ASSERT_FALSE(sparse->have(0, 20));  // deep inside: not in the band
-  vorn::Image<unsigned char> dm(W, H, 1), sm(W, H, 1);
-  dm = 1;
-  sm = 1;
-  FullLevelSet2D dobst = glimtest::denseFrom(W, H, [](int, int) { return 1e10; });
-  FullLevelSet2D sobst = dobst;
-  dense->markInsidePixels(dm, dobst);
-  sparse->markInsidePixels(sm, sobst);
-  EXPECT_TRUE(glimtest::sameImage(sm, dm));
-  EXPECT_EQ(sobst.get(0, 20), sparse->levelSet->getRows()[20].begin()->second);
-  testing::internal::CaptureStderr();
-  EXPECT_TRUE(glimtest::sameImage(sparse->getBinaryImage(), dense->getBinaryImage()));
-  testing::internal::GetCapturedStderr();
+  const struct {
+    const char* name;
+    vorn::Image<unsigned char> mask;
+  } cases[] = {{"left edge", ringMask(W, H, 2, 20, 0, 16)},
+               {"background", ringMask(W, H, W / 2, H / 2, 5, 1e9)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto dense = makeShape<FullLevelSet>(c.mask);
+    auto sparse = makeShape<SparseLevelSet2D>(c.mask);
+    ASSERT_FALSE(sparse->have(0, 0) && sparse->have(0, 20));  // somewhere not in the band
+    vorn::Image<unsigned char> dm(W, H, 1), sm(W, H, 1);
+    dm = 1;
+    sm = 1;
+    FullLevelSet2D dobst = glimtest::denseFrom(W, H, [](int, int) { return 1e10; });
+    FullLevelSet2D sobst = dobst;
+    dense->markInsidePixels(dm, dobst);
+    sparse->markInsidePixels(sm, sobst);
+    EXPECT_TRUE(glimtest::sameImage(sm, dm));
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        ASSERT_EQ(sobst.get(x, y) < 0.0, dobst.get(x, y) < 0.0) << x << ", " << y;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(glimtest::sameImage(sparse->getBinaryImage(), dense->getBinaryImage()));
+    testing::internal::GetCapturedStderr();
+  }
 }
 
 // Inside masks: 255 where the value is ≤ 0. The rectangle pastes its rectangle (clipped to
