@@ -114,6 +114,16 @@ void drawOutline(const ZazizEvozuBase& shape, int w, int h, double m) {
     glVertex2d(shape.points[e.second].x, shape.points[e.second].y);
   }
   glEnd();
+  // Space occupation replaces the polygons and empties the edges; the outline then follows
+  // the polygons' loops, as the saved file strokes them, instead of vanishing from the view.
+  if (shape.edges.empty()) {
+    for (const auto& loop : shape.polygons) {
+      glBegin(GL_LINE_LOOP);
+      for (int k : loop)
+        if (validIndex(k, n)) glVertex2d(shape.points[k].x, shape.points[k].y);
+      glEnd();
+    }
+  }
   glPopMatrix();
   glLineWidth(1.0f);
 }

@@ -158,6 +158,14 @@ TEST_F(ShapeGL, SelectedShapeShowsTheOverlay) {
   const long thin = lineCount(false), wide = lineCount(true);
   EXPECT_GT(thin, 500);
   EXPECT_GT(wide, 4 * thin);
+  // Frozen polygons without edges (as space occupation leaves them) are outlined along
+  // their loops, about as many pixels as the edges gave.
+  shape->polygonsFrozen = true;
+  shape->edges.clear();
+  const long loops = lineCount(false);
+  EXPECT_GT(loops, thin * 8 / 10);
+  EXPECT_LT(loops, thin * 12 / 10);
+  shape->polygonsFrozen = false;
 
   // The artefact to look at: the selected ring with its outline and overlay.
   shape->selected = true;
