@@ -10,25 +10,12 @@
 #include <string>
 
 #include "common/quiet_stdout.h"
+#include "common/svg_corpus.h"
 #include "lomvet/progress.h"
 
 namespace {
 
 using glimtest::QuietStdout;
-
-std::string examplePath() { return std::string(GLIM_SOURCE_DIR) + "/examples/drawing.svg"; }
-
-// The largest file of the shared corpus, beside the checkout or beside the work trees.
-std::string largestCorpusPath() {
-  for (const char* up : {"/../shared/corpus/svg/", "/../../shared/corpus/svg/"}) {
-    const std::string name = std::string(GLIM_SOURCE_DIR) + up + "oc-profilo_della_citta.svg";
-    if (std::FILE* file = std::fopen(name.c_str(), "r")) {
-      std::fclose(file);
-      return name;
-    }
-  }
-  return std::string();
-}
 
 void load(benchmark::State& state, const std::string& fileName) {
   setProgressLines(false);
@@ -42,15 +29,19 @@ void load(benchmark::State& state, const std::string& fileName) {
   state.counters["shapes"] = static_cast<double>(evolver.shapes.size());
 }
 
-void BM_LoadExample(benchmark::State& state) { load(state, examplePath()); }
-void BM_LoadLargestCorpusFile(benchmark::State& state) { load(state, largestCorpusPath()); }
+void BM_LoadExample(benchmark::State& state) {
+  load(state, glimtest::exampleDrawingFile());
+}
+void BM_LoadLargestCorpusFile(benchmark::State& state) {
+  load(state, glimtest::largestCorpusFile());
+}
 
 void BM_SaveExample(benchmark::State& state) {
   setProgressLines(false);
   ZazizEvozuEvolver evolver;
   {
     QuietStdout quiet;
-    evolver.loadSVG(examplePath());
+    evolver.loadSVG(glimtest::exampleDrawingFile());
   }
   const char* tmp = std::getenv("TMPDIR");
   const std::string target = std::string(tmp ? tmp : "/tmp") + "/bench_svgio_example.svg";

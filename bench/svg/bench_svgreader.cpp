@@ -12,26 +12,12 @@
 #include <vector>
 
 #include "common/quiet_stdout.h"
+#include "common/svg_corpus.h"
 #include "svg/svgwriter.h"
 
 namespace {
 
 using glimtest::QuietStdout;
-
-std::string examplePath() { return std::string(GLIM_SOURCE_DIR) + "/examples/drawing.svg"; }
-
-// The largest file of the shared corpus, which lies beside the checkout or beside the
-// folder of work trees.
-std::string largestCorpusPath() {
-  for (const char* up : {"/../shared/corpus/svg/", "/../../shared/corpus/svg/"}) {
-    const std::string name = std::string(GLIM_SOURCE_DIR) + up + "oc-profilo_della_citta.svg";
-    if (std::FILE* file = std::fopen(name.c_str(), "r")) {
-      std::fclose(file);
-      return name;
-    }
-  }
-  return std::string();
-}
 
 void readDocument(benchmark::State& state, const std::string& fileName) {
   int outlines = 0;
@@ -49,10 +35,12 @@ void readDocument(benchmark::State& state, const std::string& fileName) {
   state.counters["outlines"] = outlines;
 }
 
-void BM_ReadExample(benchmark::State& state) { readDocument(state, examplePath()); }
+void BM_ReadExample(benchmark::State& state) {
+  readDocument(state, glimtest::exampleDrawingFile());
+}
 
 void BM_ReadLargestCorpusFile(benchmark::State& state) {
-  readDocument(state, largestCorpusPath());
+  readDocument(state, glimtest::largestCorpusFile());
 }
 
 void BM_WriteExample(benchmark::State& state) {
@@ -60,7 +48,7 @@ void BM_WriteExample(benchmark::State& state) {
   {
     QuietStdout quiet;
     SvgReader reader;
-    reader.load(examplePath(), 128, 128, [&](const SvgElement& element) {
+    reader.load(glimtest::exampleDrawingFile(), 128, 128, [&](const SvgElement& element) {
       elements.push_back(element);
       return true;
     });

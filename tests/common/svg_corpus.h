@@ -12,6 +12,27 @@
 
 namespace glimtest {
 
+/// @brief The folder of the shared corpus of whole SVG files (with a final '/'), which lies
+/// beside the checkout or beside the folder of work trees; empty when neither has it.
+inline std::string sharedSvgCorpusDir() {
+  for (const char* up : {"/../shared/corpus/svg/", "/../../shared/corpus/svg/"}) {
+    const std::string dir = std::string(GLIM_SOURCE_DIR) + up;
+    if (std::ifstream(dir + "oc-profilo_della_citta.svg")) return dir;
+  }
+  return std::string();
+}
+
+/// @brief The largest file of the shared corpus, or an empty name without the corpus.
+inline std::string largestCorpusFile() {
+  const std::string dir = sharedSvgCorpusDir();
+  return dir.empty() ? dir : dir + "oc-profilo_della_citta.svg";
+}
+
+/// @brief The bundled example drawing.
+inline std::string exampleDrawingFile() {
+  return std::string(GLIM_SOURCE_DIR) + "/examples/drawing.svg";
+}
+
 /// @brief The path data of tests/svg/data/corpus_paths.txt, one path per line; empty
 /// lines and lines starting with '#' are skipped.
 /// @warning A missing file gives an empty list; callers check the count.

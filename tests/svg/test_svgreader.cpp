@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 
+#include "common/svg_corpus.h"
 #include "svg/raster.h"
 
 namespace {
@@ -324,13 +325,8 @@ TEST(SvgReader, EveryCorpusFileReads) {
       {"adwaita-format-justify-fill-symbolic.svg", 1}, {"adwaita-selection-mode-symbolic.svg", 2},
       {"flag-hn-squared.svg", 5}, {"tango-gnome-other.svg", 5}, {"bootstrap-heart-pulse.svg", 2},
       {"w3c-paths-data-01-t.svg", 8}, {"sugar-female-6.svg", 14}};
-  // The shared corpus lies beside the checkout, or beside the folder of work trees.
-  std::string dir;
-  DIR* listing = nullptr;
-  for (const char* up : {"/../shared/corpus/svg/", "/../../shared/corpus/svg/"}) {
-    dir = std::string(GLIM_SOURCE_DIR) + up;
-    if ((listing = opendir(dir.c_str())) != nullptr) break;
-  }
+  const std::string dir = glimtest::sharedSvgCorpusDir();
+  DIR* listing = dir.empty() ? nullptr : opendir(dir.c_str());
   if (listing == nullptr) GTEST_SKIP() << "no corpus beside " << GLIM_SOURCE_DIR;
   int files = 0;
   while (const dirent* entry = readdir(listing)) {
