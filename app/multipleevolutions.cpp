@@ -12,7 +12,6 @@
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 
@@ -27,14 +26,7 @@ constexpr const char* kStop = "Stop";
 }  // namespace
 
 MultipleEvolutions::MultipleEvolutions(MainWindow* window) : QDialog(window), mainWindow(window) {
-  QWidget* form = loadForm(QStringLiteral(":forms/MultipleEvolutions.ui"), this);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(5, 5, 5, 5);
-  if (form) {
-    layout->addWidget(form);
-    resize(form->size() + QSize(10, 10));
-  }
+  QWidget* form = embedForm(QStringLiteral(":forms/MultipleEvolutions.ui"), this);
   setWindowTitle(tr("Multiple Evolutions"));
   mainTimer = new QTimer(this);
   mainTimer->setSingleShot(true);

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "settings/evolutiondistribution.h"
 #include "settings/formloader.h"
@@ -44,14 +43,7 @@ EvolutionOptionsWidget::EvolutionOptionsWidget(EvolutionDistribution* distributi
                                                QWidget* parent)
     : QDialog(parent), distribution(distribution) {
   setWindowTitle(tr("Motion Model"));
-  form = loadForm(QStringLiteral(":forms/GlimShapeEvolutionOptions.ui"), this);
-  if (form) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(5, 5, 5, 5);
-    layout->addWidget(form);
-    form->show();
-    resize(form->size() + QSize(10, 10));
-  }
+  form = embedForm(QStringLiteral(":forms/GlimShapeEvolutionOptions.ui"), this);
   bindMembers();
 }
 

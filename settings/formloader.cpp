@@ -3,6 +3,8 @@
 #include "settings/formloader.h"
 
 #include <QFile>
+#include <QSize>
+#include <QVBoxLayout>
 #include <QStringList>
 #include <QWidget>
 #include <QtDesigner/QFormBuilder>
@@ -35,5 +37,16 @@ QWidget* loadForm(const QString& resourcePath, QWidget* parent) {
                  resourcePath.toLocal8Bit().constData(),
                  builder.errorString().toLocal8Bit().constData());
   }
+  return form;
+}
+
+QWidget* embedForm(const QString& resourcePath, QWidget* host) {
+  QWidget* form = loadForm(resourcePath, host);
+  if (!form) return nullptr;
+  auto* layout = new QVBoxLayout(host);
+  layout->setContentsMargins(5, 5, 5, 5);
+  layout->addWidget(form);
+  form->show();
+  host->resize(form->size() + QSize(10, 10));
   return form;
 }

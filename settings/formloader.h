@@ -19,4 +19,11 @@ class QWidget;
 ///         error naming the form, when it cannot be opened or read.
 QWidget* loadForm(const QString& resourcePath, QWidget* parent);
 
+/// @brief Loads a form into a window: the form fills `host` through a layout with 5-pixel
+/// margins, follows it when the user resizes it, and the window starts at the form's size
+/// plus 10 pixels each way.
+/// @return the form's root widget, owned by `host`; nullptr as for loadForm (the window
+///         then stays empty).
+QWidget* embedForm(const QString& resourcePath, QWidget* host);
+
 #endif

@@ -9,7 +9,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <cstdio>
 
@@ -19,16 +18,7 @@
 
 OptionsWidget::OptionsWidget(QWidget* parent) : QWidget(parent) {
   setWindowTitle(tr("Options"));
-  form = loadForm(QStringLiteral(":forms/GlimShapeOptions.ui"), this);
-  if (form) {
-    // A layout with 5-pixel margins gives the window the form's size plus 10 pixels each
-    // way and lets the form follow when the user resizes the window.
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(5, 5, 5, 5);
-    layout->addWidget(form);
-    form->show();
-    resize(form->size() + QSize(10, 10));
-  }
+  form = embedForm(QStringLiteral(":forms/GlimShapeOptions.ui"), this);
   bindMembers();
 }
 
