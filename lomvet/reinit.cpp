@@ -144,7 +144,10 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   field.exact2 = radius * radius;
   const double reach = radius + halfDiagonal;
   for (std::size_t k = 0; k < edges.size(); ++k) {
-    const Segment& s = segments[k];
+    // The segment in locals: stores into best[] could otherwise alias its fields and force
+    // a reload per cell. The distance is distance2's, term for term.
+    const Segment s = segments[k];
+    const int id = static_cast<int>(k);
     const double mx = s.ax + 0.5 * s.dx, my = s.ay + 0.5 * s.dy;
     // Truncation may take in one cell too many on the low side, which does no harm.
     const int y0 = std::max(0, static_cast<int>((my - reach) / hy));
@@ -155,13 +158,19 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
       const int x0 = std::max(0, static_cast<int>((mx - half) / hx));
       const int x1 = std::min(w - 1, static_cast<int>((mx + half) / hx));
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+      double* rowBest = best.data() + row;
+      int* rowNearest = nearest.data() + row;
+      const double qy = py - s.ay, qyDy = qy * s.dy;
+      // Selects rather than a branch: whether a segment beats a cell's best is a coin toss
+      // where discs overlap. std::max / std::min clamp as distance2 does, NaN included.
       for (int x = x0; x <= x1; ++x) {
-        const std::size_t i = row + static_cast<std::size_t>(x);
-        const double d = distance2(s, x * hx, py);
-        if (d < best[i]) {
-          best[i] = d;
-          nearest[i] = static_cast<int>(k);
-        }
+        const double qx = x * hx - s.ax;
+        const double t = std::min(std::max((qx * s.dx + qyDy) * s.inv, 0.0), 1.0);
+        const double ex = qx - t * s.dx, ey = qy - t * s.dy;
+        const double d = ex * ex + ey * ey;
+        const bool closer = d < rowBest[x];
+        rowBest[x] = closer ? d : rowBest[x];
+        rowNearest[x] = closer ? id : rowNearest[x];
       }
     }
   }
@@ -177,10 +186,9 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   double* v = grid.values.data();
   for (std::size_t i = 0; i < n; ++i) {
     const double d = std::sqrt(field.best[i]);
-    if (!(v[i] > 0))
-      v[i] = d > 0 ? -d : 0.0;
-    else if (d > 0)
-      v[i] = d;
+    const double inside = d > 0 ? -d : 0.0;
+    const double outside = d > 0 ? d : v[i];
+    v[i] = v[i] > 0 ? outside : inside;
   }
   return true;
 }
