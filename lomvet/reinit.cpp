@@ -103,6 +103,8 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   thread_local std::vector<Segment> segments;
   thread_local std::vector<double> best;
   thread_local std::vector<int> nearest;
+  thread_local std::vector<int> spanBegin;
+  thread_local std::vector<int> spanEnd;
   grid.getLinesUnique(points, edges);
   if (edges.empty()) return true;
   if (cancelled()) return false;
@@ -143,6 +145,8 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   }
   field.exact2 = radius * radius;
   const double reach = radius + halfDiagonal;
+  spanBegin.resize(static_cast<std::size_t>(h));
+  spanEnd.resize(static_cast<std::size_t>(h));
   for (std::size_t k = 0; k < edges.size(); ++k) {
     // The segment in locals: stores into best[] could otherwise alias its fields and force
     // a reload per cell. The distance is distance2's, term for term.
@@ -152,11 +156,18 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
     // Truncation may take in one cell too many on the low side, which does no harm.
     const int y0 = std::max(0, static_cast<int>((my - reach) / hy));
     const int y1 = std::min(h - 1, static_cast<int>((my + reach) / hy));
+    // The disc's spans first: their square roots and divisions are independent of each
+    // other and of the cells, so they overlap instead of delaying every row's cell loop.
     for (int y = y0; y <= y1; ++y) {
       const double py = y * hy;
       const double half = std::sqrt(std::max(0.0, reach * reach - (py - my) * (py - my)));
-      const int x0 = std::max(0, static_cast<int>((mx - half) / hx));
-      const int x1 = std::min(w - 1, static_cast<int>((mx + half) / hx));
+      spanBegin[static_cast<std::size_t>(y)] = std::max(0, static_cast<int>((mx - half) / hx));
+      spanEnd[static_cast<std::size_t>(y)] = std::min(w - 1, static_cast<int>((mx + half) / hx));
+    }
+    for (int y = y0; y <= y1; ++y) {
+      const double py = y * hy;
+      const int x0 = spanBegin[static_cast<std::size_t>(y)];
+      const int x1 = spanEnd[static_cast<std::size_t>(y)];
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
       double* rowBest = best.data() + row;
       int* rowNearest = nearest.data() + row;
