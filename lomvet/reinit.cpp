@@ -31,14 +31,16 @@ struct Field {
   std::vector<int>& nearest;
   double exact2;  // cells at most this far (squared) hold their true nearest segment
 
-  // Offers cell i at (x, y) the nearest segment of cell j.
-  inline void relax(std::size_t i, double px, double py, std::size_t j) {
-    const int s = nearest[j];
-    if (s < 0 || s == nearest[i]) return;
-    const double d = distance2(segments[static_cast<std::size_t>(s)], px, py);
-    if (d < best[i]) {
-      best[i] = d;
-      nearest[i] = s;
+  // Offers a cell at (px, py), whose nearest segment so far is `s` at squared distance `b`,
+  // the nearest segment of cell j. The cell's pair lives in locals while its neighbours are
+  // offered, instead of being re-read after every store into the arrays.
+  inline void relax(double& b, int& s, double px, double py, std::size_t j) const {
+    const int c = nearest[j];
+    if (c < 0 || c == s) return;
+    const double d = distance2(segments[static_cast<std::size_t>(c)], px, py);
+    if (d < b) {
+      b = d;
+      s = c;
     }
   }
 
@@ -48,19 +50,23 @@ struct Field {
       const double py = y * hy;
       for (int x = 0; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] <= exact2) continue;
+        double b = best[i];
+        if (b <= exact2) continue;
+        int s = nearest[i];
         const double px = x * hx;
-        if (x > 0) relax(i, px, py, i - 1);
+        if (x > 0) relax(b, s, px, py, i - 1);
         if (y > 0) {
           const std::size_t up = i - static_cast<std::size_t>(w);
-          if (x > 0) relax(i, px, py, up - 1);
-          relax(i, px, py, up);
-          if (x + 1 < w) relax(i, px, py, up + 1);
+          if (x > 0) relax(b, s, px, py, up - 1);
+          relax(b, s, px, py, up);
+          if (x + 1 < w) relax(b, s, px, py, up + 1);
         }
+        best[i] = b;
+        nearest[i] = s;
       }
       for (int x = w - 2; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x * hx, py, i + 1);
+        if (best[i] > exact2) relax(best[i], nearest[i], x * hx, py, i + 1);
       }
     }
   }
@@ -71,19 +77,23 @@ struct Field {
       const double py = y * hy;
       for (int x = w - 1; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] <= exact2) continue;
+        double b = best[i];
+        if (b <= exact2) continue;
+        int s = nearest[i];
         const double px = x * hx;
-        if (x + 1 < w) relax(i, px, py, i + 1);
+        if (x + 1 < w) relax(b, s, px, py, i + 1);
         if (y + 1 < h) {
           const std::size_t down = i + static_cast<std::size_t>(w);
-          if (x + 1 < w) relax(i, px, py, down + 1);
-          relax(i, px, py, down);
-          if (x > 0) relax(i, px, py, down - 1);
+          if (x + 1 < w) relax(b, s, px, py, down + 1);
+          relax(b, s, px, py, down);
+          if (x > 0) relax(b, s, px, py, down - 1);
         }
+        best[i] = b;
+        nearest[i] = s;
       }
       for (int x = 1; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x * hx, py, i - 1);
+        if (best[i] > exact2) relax(best[i], nearest[i], x * hx, py, i - 1);
       }
     }
   }
@@ -145,6 +155,9 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   }
   field.exact2 = radius * radius;
   const double reach = radius + halfDiagonal;
+  // A division by a spacing of exactly 1 gives its dividend unchanged, and the spans take
+  // two divisions per row of every disc.
+  const auto toColumn = [hx](double a) { return hx == 1.0 ? a : a / hx; };
   spanBegin.resize(static_cast<std::size_t>(h));
   spanEnd.resize(static_cast<std::size_t>(h));
   for (std::size_t k = 0; k < edges.size(); ++k) {
@@ -161,8 +174,8 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
     for (int y = y0; y <= y1; ++y) {
       const double py = y * hy;
       const double half = std::sqrt(std::max(0.0, reach * reach - (py - my) * (py - my)));
-      spanBegin[static_cast<std::size_t>(y)] = std::max(0, static_cast<int>((mx - half) / hx));
-      spanEnd[static_cast<std::size_t>(y)] = std::min(w - 1, static_cast<int>((mx + half) / hx));
+      spanBegin[static_cast<std::size_t>(y)] = std::max(0, static_cast<int>(toColumn(mx - half)));
+      spanEnd[static_cast<std::size_t>(y)] = std::min(w - 1, static_cast<int>(toColumn(mx + half)));
     }
     for (int y = y0; y <= y1; ++y) {
       const double py = y * hy;
