@@ -185,16 +185,18 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
       double* rowBest = best.data() + row;
       int* rowNearest = nearest.data() + row;
       const double qy = py - s.ay, qyDy = qy * s.dy;
-      // Selects rather than a branch: whether a segment beats a cell's best is a coin toss
-      // where discs overlap. std::max / std::min clamp as distance2 does, NaN included.
+      // No branch on whether a segment beats a cell's best: that is a coin toss where discs
+      // overlap. std::max / std::min clamp as distance2 does, NaN included.
       for (int x = x0; x <= x1; ++x) {
         const double qx = x * hx - s.ax;
         const double t = std::min(std::max((qx * s.dx + qyDy) * s.inv, 0.0), 1.0);
         const double ex = qx - t * s.dx, ey = qy - t * s.dy;
         const double d = ex * ex + ey * ey;
-        const bool closer = d < rowBest[x];
-        rowBest[x] = closer ? d : rowBest[x];
-        rowNearest[x] = closer ? id : rowNearest[x];
+        // (d < best ? d : best) and the matching index, written so that the compiler
+        // cannot turn them back into a branch: a mask of all ones where d is closer.
+        const int closer = -static_cast<int>(d < rowBest[x]);
+        rowBest[x] = std::min(rowBest[x], d);
+        rowNearest[x] ^= (rowNearest[x] ^ id) & closer;
       }
     }
   }
