@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -80,8 +81,14 @@ double move(const vorn::Image<unsigned char>* mask, const FullLevelSet2D* obstac
   const double hPhi = smoothStep(phi);
   const double psi = obstacles->get(x, y);
   const double hPsi = smoothStep(psi);
-  const double p = std::pow(std::max(psi, 1.0), 0.05);
   const double dhPhi = smoothStepDerivative(phi);
+  // Where H′(φ) is ±0 the obstacle term is a zero whose sign comes from the factors' signs,
+  // not their sizes; any finite positive power gives the same zero, so pow (a costly call
+  // at most cells) is spared there. A NaN or infinite ψ still takes pow, whose NaN or
+  // infinity turns the term into NaN as before.
+  const double p = dhPhi == 0.0 && psi < std::numeric_limits<double>::infinity()
+                       ? 1.0
+                       : std::pow(std::max(psi, 1.0), 0.05);
   double s = stiffnessImage->sample(x, y);
   if (!(s >= 0.0)) s = 1.0;
   const double d = phi - initial->get(x, y);
@@ -156,7 +163,10 @@ inline void updateStep(FullLevelSet2D& ls, const SpeedFunction& f) {
 inline void updateStep(RectLevelSet& ls, const SpeedFunction& f) {
   FullLevelSet2D& grid = ls.getGrid();
   const int w = grid.getWidth(), h = grid.getHeight();
-  std::vector<double> speeds(grid.values.size());
+  // The grid's own update buffer: the step runs several times per shape and pass, and a
+  // fresh array each time would be an allocation per step.
+  std::vector<double>& speeds = grid.updateBuffer;
+  speeds.resize(grid.values.size());
   double delta = 1e11;
   for (int j = 0; j < h; ++j)
     for (int i = 0; i < w; ++i) {

@@ -31,14 +31,16 @@ struct Field {
   std::vector<int>& nearest;
   double exact2;  // cells at most this far (squared) hold their true nearest segment
 
-  // Offers cell i at (x, y) the nearest segment of cell j.
-  inline void relax(std::size_t i, double px, double py, std::size_t j) {
-    const int s = nearest[j];
-    if (s < 0 || s == nearest[i]) return;
-    const double d = distance2(segments[static_cast<std::size_t>(s)], px, py);
-    if (d < best[i]) {
-      best[i] = d;
-      nearest[i] = s;
+  // Offers a cell at (px, py), whose nearest segment so far is `s` at squared distance `b`,
+  // the nearest segment of cell j. The cell's pair lives in locals while its neighbours are
+  // offered, instead of being re-read after every store into the arrays.
+  inline void relax(double& b, int& s, double px, double py, std::size_t j) const {
+    const int c = nearest[j];
+    if (c < 0 || c == s) return;
+    const double d = distance2(segments[static_cast<std::size_t>(c)], px, py);
+    if (d < b) {
+      b = d;
+      s = c;
     }
   }
 
@@ -48,19 +50,23 @@ struct Field {
       const double py = y * hy;
       for (int x = 0; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] <= exact2) continue;
+        double b = best[i];
+        if (b <= exact2) continue;
+        int s = nearest[i];
         const double px = x * hx;
-        if (x > 0) relax(i, px, py, i - 1);
+        if (x > 0) relax(b, s, px, py, i - 1);
         if (y > 0) {
           const std::size_t up = i - static_cast<std::size_t>(w);
-          if (x > 0) relax(i, px, py, up - 1);
-          relax(i, px, py, up);
-          if (x + 1 < w) relax(i, px, py, up + 1);
+          if (x > 0) relax(b, s, px, py, up - 1);
+          relax(b, s, px, py, up);
+          if (x + 1 < w) relax(b, s, px, py, up + 1);
         }
+        best[i] = b;
+        nearest[i] = s;
       }
       for (int x = w - 2; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x * hx, py, i + 1);
+        if (best[i] > exact2) relax(best[i], nearest[i], x * hx, py, i + 1);
       }
     }
   }
@@ -71,19 +77,23 @@ struct Field {
       const double py = y * hy;
       for (int x = w - 1; x >= 0; --x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] <= exact2) continue;
+        double b = best[i];
+        if (b <= exact2) continue;
+        int s = nearest[i];
         const double px = x * hx;
-        if (x + 1 < w) relax(i, px, py, i + 1);
+        if (x + 1 < w) relax(b, s, px, py, i + 1);
         if (y + 1 < h) {
           const std::size_t down = i + static_cast<std::size_t>(w);
-          if (x + 1 < w) relax(i, px, py, down + 1);
-          relax(i, px, py, down);
-          if (x > 0) relax(i, px, py, down - 1);
+          if (x + 1 < w) relax(b, s, px, py, down + 1);
+          relax(b, s, px, py, down);
+          if (x > 0) relax(b, s, px, py, down - 1);
         }
+        best[i] = b;
+        nearest[i] = s;
       }
       for (int x = 1; x < w; ++x) {
         const std::size_t i = row + static_cast<std::size_t>(x);
-        if (best[i] > exact2) relax(i, x * hx, py, i - 1);
+        if (best[i] > exact2) relax(best[i], nearest[i], x * hx, py, i - 1);
       }
     }
   }
@@ -103,6 +113,8 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   thread_local std::vector<Segment> segments;
   thread_local std::vector<double> best;
   thread_local std::vector<int> nearest;
+  thread_local std::vector<int> spanBegin;
+  thread_local std::vector<int> spanEnd;
   grid.getLinesUnique(points, edges);
   if (edges.empty()) return true;
   if (cancelled()) return false;
@@ -143,25 +155,48 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   }
   field.exact2 = radius * radius;
   const double reach = radius + halfDiagonal;
+  // A division by a spacing of exactly 1 gives its dividend unchanged, and the spans take
+  // two divisions per row of every disc.
+  const auto toColumn = [hx](double a) { return hx == 1.0 ? a : a / hx; };
+  spanBegin.resize(static_cast<std::size_t>(h));
+  spanEnd.resize(static_cast<std::size_t>(h));
   for (std::size_t k = 0; k < edges.size(); ++k) {
-    const Segment& s = segments[k];
+    // The segment in locals: stores into best[] could otherwise alias its fields and force
+    // a reload per cell. The distance is distance2's, term for term.
+    const Segment s = segments[k];
+    const int id = static_cast<int>(k);
     const double mx = s.ax + 0.5 * s.dx, my = s.ay + 0.5 * s.dy;
     // Truncation may take in one cell too many on the low side, which does no harm.
     const int y0 = std::max(0, static_cast<int>((my - reach) / hy));
     const int y1 = std::min(h - 1, static_cast<int>((my + reach) / hy));
+    // The disc's spans first: their square roots and divisions are independent of each
+    // other and of the cells, so they overlap instead of delaying every row's cell loop.
     for (int y = y0; y <= y1; ++y) {
       const double py = y * hy;
       const double half = std::sqrt(std::max(0.0, reach * reach - (py - my) * (py - my)));
-      const int x0 = std::max(0, static_cast<int>((mx - half) / hx));
-      const int x1 = std::min(w - 1, static_cast<int>((mx + half) / hx));
+      spanBegin[static_cast<std::size_t>(y)] = std::max(0, static_cast<int>(toColumn(mx - half)));
+      spanEnd[static_cast<std::size_t>(y)] = std::min(w - 1, static_cast<int>(toColumn(mx + half)));
+    }
+    for (int y = y0; y <= y1; ++y) {
+      const double py = y * hy;
+      const int x0 = spanBegin[static_cast<std::size_t>(y)];
+      const int x1 = spanEnd[static_cast<std::size_t>(y)];
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+      double* rowBest = best.data() + row;
+      int* rowNearest = nearest.data() + row;
+      const double qy = py - s.ay, qyDy = qy * s.dy;
+      // No branch on whether a segment beats a cell's best: that is a coin toss where discs
+      // overlap. std::max / std::min clamp as distance2 does, NaN included.
       for (int x = x0; x <= x1; ++x) {
-        const std::size_t i = row + static_cast<std::size_t>(x);
-        const double d = distance2(s, x * hx, py);
-        if (d < best[i]) {
-          best[i] = d;
-          nearest[i] = static_cast<int>(k);
-        }
+        const double qx = x * hx - s.ax;
+        const double t = std::min(std::max((qx * s.dx + qyDy) * s.inv, 0.0), 1.0);
+        const double ex = qx - t * s.dx, ey = qy - t * s.dy;
+        const double d = ex * ex + ey * ey;
+        // (d < best ? d : best) and the matching index, written so that the compiler
+        // cannot turn them back into a branch: a mask of all ones where d is closer.
+        const int closer = -static_cast<int>(d < rowBest[x]);
+        rowBest[x] = std::min(rowBest[x], d);
+        rowNearest[x] ^= (rowNearest[x] ^ id) & closer;
       }
     }
   }
@@ -177,10 +212,9 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   double* v = grid.values.data();
   for (std::size_t i = 0; i < n; ++i) {
     const double d = std::sqrt(field.best[i]);
-    if (!(v[i] > 0))
-      v[i] = d > 0 ? -d : 0.0;
-    else if (d > 0)
-      v[i] = d;
+    const double inside = d > 0 ? -d : 0.0;
+    const double outside = d > 0 ? d : v[i];
+    v[i] = v[i] > 0 ? outside : inside;
   }
   return true;
 }

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 #include "common/lomvet_shapes.h"
 #include "lomvet/lomvet.h"
+#include "plain_reinit.h"
 
 namespace {
 
@@ -168,6 +171,57 @@ TEST(Reinit, IsIdempotentOnADistanceField) {
     if (std::fabs(g.values[i]) <= 5) worst = std::max(worst, std::fabs(g.values[i] - again.values[i]));
   // Re-sampling moves the contour a little at corners only.
   EXPECT_LT(worst, 0.15);
+}
+
+// The obstacle grid as the evolver builds it: 1e10 far away, overlapping blobs lowered to
+// negative values of their own (not distances), and a few exact zeros and NaNs.
+FullLevelSet2D obstacleLike(int w, int h, int blobs, std::mt19937& rng) {
+  FullLevelSet2D g(w, h);
+  for (auto& v : g.values) v = 1e10;
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int b = 0; b < blobs; ++b) {
+    const double cx = unit(rng) * w, cy = unit(rng) * h, r = 1.0 + unit(rng) * 0.2 * (w + h);
+    const double scale = 0.3 + unit(rng);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const double f = (std::hypot(x - cx, y - cy) - r) * scale;
+        if (f < 0.0) g(x, y) = std::min(g(x, y), f);
+      }
+  }
+  for (int k = 0; k < 3; ++k) {
+    g.values[rng() % g.values.size()] = 0.0;
+    g.values[rng() % g.values.size()] = -0.0;
+  }
+  g.values[rng() % g.values.size()] = std::numeric_limits<double>::quiet_NaN();
+  return g;
+}
+
+// The band, the sweeps and the final loop are written for speed; every value (sign of zero
+// included) must still be the straightforward version's, on grids with sparse contours
+// (full band), dense ones (narrowed band), other spacings and other band radii.
+TEST(Reinit, MatchesThePlainVersionBitForBit) {
+  std::mt19937 rng(42);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(round);
+    const int w = 2 + static_cast<int>(rng() % 140), h = 2 + static_cast<int>(rng() % 140);
+    FullLevelSet2D g;
+    if (round % 4 == 3) {
+      g.resize(w, h);
+      for (auto& v : g.values) v = unit(rng) - 0.45;
+    } else {
+      g = obstacleLike(w, h, 1 + static_cast<int>(rng() % 40), rng);
+    }
+    if (round % 5 == 1) g.xSpace = 0.5 + unit(rng);
+    if (round % 5 == 2) g.ySpace = 0.5 + unit(rng);
+    const double radius = round % 6 == 5 ? 2.0 * unit(rng) : 5.0;
+    FullLevelSet2D expected = g;
+    plainreinit::plainSignedDistance(expected, radius);
+    ASSERT_TRUE(ensureSignedDistance(g, {}, radius));
+    ASSERT_EQ(std::memcmp(g.values.data(), expected.values.data(),
+                          g.values.size() * sizeof(double)),
+              0);
+  }
 }
 
 }  // namespace
