@@ -8,6 +8,7 @@
 
 #include "lomvet/differences.h"
 #include "lomvet/marchingsquares.h"
+#include "lomvet/progress.h"
 
 SparseLevelSet2D::SparseLevelSet2D(int width, int height)
     : width(width > 0 ? width : 0), height(height > 0 ? height : 0) {
@@ -27,7 +28,7 @@ SparseLevelSet2D::SparseLevelSet2D(const FullLevelSet2D& dense)
       }
     }
   }
-  std::cout << "Added:" << added << std::endl;
+  if (progressLinesEnabled()) std::cout << "Added:" << added << std::endl;
 }
 
 SparseLevelSet2D::~SparseLevelSet2D() = default;

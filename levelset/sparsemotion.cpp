@@ -7,9 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "lomvet/progress.h"
+
 void SparseLevelSet2D::moveWithCurvature(
     const std::function<double(LevelSet2D*, int, int, double*)>& f) {
-  std::cout << "move with curvature." << std::endl;
+  if (progressLinesEnabled()) std::cout << "move with curvature." << std::endl;
   // Every speed is computed before any value changes. The buffers keep the cells
   // themselves (map iterators stay valid if a speed function adds a cell), so each speed
   // goes back to the cell it was computed for.
@@ -27,5 +29,5 @@ void SparseLevelSet2D::moveWithCurvature(
   }
   for (auto& row : speeds)
     for (auto& cell : row) cell.first->second += delta * cell.second;
-  std::cout << "done curvature." << std::endl;
+  if (progressLinesEnabled()) std::cout << "done curvature." << std::endl;
 }

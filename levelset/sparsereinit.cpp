@@ -12,6 +12,7 @@
 
 #include "levelset/sparselevelset2d.h"
 #include "lomvet/marchingsquares.h"
+#include "lomvet/progress.h"
 #include "torsk/heap.h"
 
 namespace {
@@ -145,7 +146,7 @@ double SparseLevelSet2D::estimateDistance(const PointHash<double>& distance,
 }
 
 void SparseLevelSet2D::ensureSignedDistanceFMM() {
-  std::cout << "doing FMM." << std::endl;
+  if (progressLinesEnabled()) std::cout << "doing FMM." << std::endl;
   // At least 1001 buckets, more for long bands, so that buckets stay a few entries long and
   // the work grows linearly with the band rather than with its square.
   const int buckets = std::max(fmmBuckets, getCellCount() | 1);
@@ -184,8 +185,10 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
     }
   }
 
-  std::printf("step fmm: %d\n", state.size());
-  std::fflush(stdout);
+  if (progressLinesEnabled()) {
+    std::printf("step fmm: %d\n", state.size());
+    std::fflush(stdout);
+  }
 
   const double limit = bandLimit * std::max(getXSpace(), getYSpace());
   GrowingHeap heap(3 * std::max(getCellCount(), 64));

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "lomvet/progress.h"
+
 namespace {
 
 // printf's "%f", but always with a decimal point: the GUI switches the C library to the
@@ -43,8 +45,9 @@ const EvolutionDistribution& GlimShapeSettings::getDistribution() const {
 
   double acc = 0.0;
   for (size_t i = 0; i < distributions.size(); ++i) {
-    std::printf("%d, %s, %s\n", static_cast<int>(i), fixedSix(acc).c_str(),
-                fixedSix(distributions[i].weight).c_str());
+    if (progressLinesEnabled())
+      std::printf("%d, %s, %s\n", static_cast<int>(i), fixedSix(acc).c_str(),
+                  fixedSix(distributions[i].weight).c_str());
     acc += distributions[i].weight;
     if (acc >= r) return distributions[i];
   }

@@ -90,6 +90,12 @@ class ZazizEvozuBase {
   /// Copies fill colour, line colour and line width from another shape.
   void copyStyle(const ZazizEvozuBase& other);
 
+  /// @brief Deletes the texture names that shapes made in the current GL context (the
+  /// stiffness overlays and the polygon-less fallback) and forgets them. A view calls it
+  /// while its context is still current, before the context is destroyed; drawing later
+  /// makes new names.
+  static void releaseGLResources();
+
   /// @brief One line of tokens, each followed by a space: per polygon "poly", the vertex
   /// count and six numbers per vertex (smooth-curve control points); then "color:",
   /// "lineColor:" (#%06x, red in the lowest byte) and "line:" with the line width.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+typedef struct _cairo cairo_t;
+
 /// @brief Parses SVG path data and writes its commands, in absolute coordinates, to @p sink.
 ///
 /// Understood: M m (extra pairs become lines), L l (one pair; further numbers in the same
@@ -84,6 +86,19 @@ public:
                         double tolerance, double t0, double t1, bool addStart,
                         bool addEnd) const;
 
+    /// @brief Adds this node to the current path of @p cr.
+    /// @param cr the cairo context, in the units of the points
+    /// @param last the last point drawn, (0, 0) before the first node; updated
+    ///
+    /// A move, line or curve goes to its end point, which becomes @p last. An arc is
+    /// `cairo_arc` around (last.x - `radius`, last.y) with `startAngle` and `endAngle`
+    /// taken as radians (so 0 to 360 winds the full circle many times); it lies to the
+    /// left of @p last whichever side the written end point is on, and leaves @p last
+    /// unchanged. A close ends the subpath and sets @p last to its start, as flattening
+    /// does.
+    /// @warning A node with a coordinate or radius that is not finite adds nothing.
+    void apply(cairo_t* cr, vorn::Vec2<double>& last) const;
+
   private:
     double curveMargin(const vorn::Vec2<double>& start, double t0, double t1) const;
     void appendSplit(const vorn::Vec2<double>& start, std::vector<double>& ts,
@@ -117,6 +132,10 @@ public:
   ///          A path that would need more than `maxPolygonPoints` points is reported
   ///          and gives an empty polygon.
   Polygon getPolygon(double tolerance) const;
+
+  /// @brief Adds every node, in order, to the current path of @p cr (see `Node::apply`),
+  ///        starting with the last point at (0, 0). The caller fills or strokes.
+  void apply(cairo_t* cr) const;
 
   /// @brief Replays the nodes, in order, as commands into @p sink.
   void feed(PathSink& sink) const;

@@ -1,0 +1,212 @@
+// glimshape — evolver
+// Purpose: ZazizEvozuEvolver, the drawing's shape list, the free-space mask and obstacle grid
+// the shapes move against, the evolution worker thread and the whole-canvas operations.
+#ifndef GLIM_EVOLVER_EVOLVER_H
+#define GLIM_EVOLVER_EVOLVER_H
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lomvet/levelset2d.h"
+#include "quarl/image.h"
+#include "quarl/vec2.h"
+#include "shapes/zazizevozubase.h"
+#include "svg/path.h"
+#include "svg/svgreader.h"
+
+/// @brief The drawing as a list of evolving shapes, the canvas state they move against and
+/// the one worker thread that evolves them.
+///
+/// Threads: the GUI thread (or a command-line program) calls every member; at most one
+/// worker thread runs `moveShapes`. `mutex` serialises the worker's shape steps with
+/// drawing, picking and the text form. The worker holds it for one shape step at a time and
+/// then sleeps 100 µs, so a paint gets in between steps. Operations that replace or grow the
+/// shape list stop the worker first.
+///
+/// @warning Never call `start`, `stop`, `setShapes`, `reset`, `setPolygonFreeze`, `drawGL`,
+///          `hit` or `getSimpleTextRepresentation` while holding `mutex`: they take it (or
+///          wait for a worker that needs it) themselves.
+class ZazizEvozuEvolver {
+ public:
+  /// An empty drawing: no shapes, a 1 × 1 obstacle grid holding 0.0, an empty mask.
+  ZazizEvozuEvolver();
+  /// Stops and joins the worker, if any.
+  ~ZazizEvozuEvolver();
+  ZazizEvozuEvolver(const ZazizEvozuEvolver&) = delete;
+  ZazizEvozuEvolver& operator=(const ZazizEvozuEvolver&) = delete;
+
+  // --- Worker ---------------------------------------------------------------------------
+
+  /// @brief Starts a fresh run of `iterations` passes on a new worker thread.
+  ///
+  /// A worker that is still running (or has finished but not been joined) is stopped and
+  /// joined first, so a run in progress ends after its current pass.
+  void start();
+
+  /// @brief Asks the worker to end after its current pass and waits for it.
+  ///
+  /// Returns at once when no worker is held; calling it twice is harmless.
+  void stop();
+
+  /// @brief True from `start` until the next `stop`, also after the run has made its last
+  /// pass by itself (see `isRunComplete`).
+  bool running() const;
+
+  /// @brief Passes the current run has finished (0 at `start`, `iterations` at its end).
+  /// Readable from any thread without the mutex.
+  int getPassCount() const;
+
+  /// @brief True when the latest run made all its passes and its worker left by itself;
+  /// false while a run is in progress, when it was stopped early and before the first
+  /// `start`. Readable from any thread without the mutex.
+  bool isRunComplete() const;
+
+  /// @brief Thread entry: writes "Created thread." to standard error and runs `moveShapes`.
+  /// @param evolver the ZazizEvozuEvolver to run.
+  /// @return null.
+  static void* s_moveShapes(void* evolver);
+
+  /// @brief The worker loop: up to `iterations` passes; in each, every shape in list order
+  /// has the mask rebuilt from the others (`updateMask`) and moves its speed (truncated)
+  /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed between passes.
+  void moveShapes();
+
+  /// @brief Rebuilds `mask` and `obstacleGrid` from every shape except one.
+  ///
+  /// The canvas size is the first shape's. The mask becomes 1 everywhere and 0 inside the
+  /// marked shapes; the grid starts at 1e10, takes each marked shape's negative values and
+  /// is re-initialised to the signed distance of their union (negative inside). Prints
+  /// "initting mask." while progress lines are on. Nothing happens without shapes.
+  /// @param exclude index of the shape left out, -1 for none.
+  /// @warning The caller holds `mutex` or knows that no worker runs.
+  void updateMask(int exclude);
+
+  /// @brief Resets every shape in list order: initial level set restored, motion model,
+  /// noise, stiffness and speed drawn anew, flags cleared. The mask is not rebuilt.
+  ///
+  /// Takes `mutex`, so it is safe while a worker runs (the shapes then continue from their
+  /// reset state).
+  void reset();
+
+  /// @brief Sets every shape's polygons-frozen flag. Takes `mutex`, so it may be called
+  /// while a worker runs and the view draws.
+  void setPolygonFreeze(bool frozen);
+
+  /// @brief Replaces the whole shape list. Stops the worker first (it is not restarted) and
+  /// swaps the list under `mutex`; the mask is not rebuilt (call `updateMask(-1)`).
+  /// @param newShapes the shapes in document order; no entry may be null.
+  void setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes);
+
+  // --- Output and picking ---------------------------------------------------------------
+
+  /// @brief Draws every shape in list order into the current OpenGL context, holding
+  /// `mutex`. Leaves blending on with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA).
+  void drawGL();
+
+  /// @brief The index of the first shape in list order whose level set is negative at the
+  /// canvas pixel under world point (x, y), or -1.
+  ///
+  /// World -1 … 1 maps to pixels 0 … width (height), truncated; each tested pixel is
+  /// printed as "%d %d" while progress lines are on. Holds `mutex`, since the worker may be
+  /// moving the shapes.
+  /// @param x, y world coordinates (the canvas spans -1 … 1 on both axes).
+  int hit(double x, double y);
+
+  /// @brief The text form of the drawing: "properties W H" and a line end, then each
+  /// shape's own text and a line end; empty without shapes. Holds `mutex`.
+  std::string getSimpleTextRepresentation();
+
+  // --- SVG reading and writing ----------------------------------------------------------
+
+  /// @brief Replaces the drawing by the shapes of an SVG file and rebuilds the mask.
+  ///
+  /// The file is parsed first; then the worker is stopped (not restarted), the old shapes
+  /// are released and every filled path and polygon whose raster is valid becomes a shape
+  /// (`ZazizEvozuBase::create`, then its fill colour, line colour and line width from the
+  /// element). See `SvgReader::read` for the scale, the margin and the lines printed. The
+  /// scale and the image size persist from one load to the next.
+  /// @return false, keeping the current shapes, when the file cannot be read or parsed as
+  ///         XML ("Could not read SVG file <name>."); true once the shapes are replaced,
+  ///         also when none was valid.
+  /// @warning Do not call while holding `mutex`.
+  bool loadSVG(const std::string& fileName);
+  /// @brief An SVG colour as red, green, blue: "rgb(r%,g%,b%)" and "#" with hexadecimal
+  /// digits; anything else is black (see the free function `parseColor`).
+  static std::array<float, 3> parseColor(const std::string& text);
+  /// @brief The path rasterised into a one-channel canvas mask (255 inside; see
+  /// `rasterisePath`).
+  /// @param width, height canvas size (pixels).
+  static vorn::Image<unsigned char> getImageFromPath(const Path& path, int width, int height);
+  /// @brief Writes every shape, in list order, with its `drawCairo` onto an SVG page twice
+  /// the canvas size in points (the first shape's size, or the settings' canvas without
+  /// shapes), one pixel being 2 points.
+  ///
+  /// Holds `mutex` while drawing, so a running worker pauses between steps. The file is
+  /// replaced only when it was written completely.
+  /// @return false (with a line naming the file) when the file cannot be written.
+  /// @warning Do not call while holding `mutex`.
+  bool saveSVG(const std::string& fileName);
+
+  // --- Canvas operations (run with no worker present) -----------------------------------
+
+  /// @brief Canvas-size image, two channels: the indices of the shapes with the smallest and
+  /// the second smallest level-set value at each pixel. Takes `mutex`.
+  vorn::Image<unsigned int> getCloseImage();
+  /// @brief Pulls facing outlines together by moving the shapes' polygon points.
+  void moveExplicit();
+  /// @brief Smooths one shape's per-point offsets along its polygons.
+  /// @param offsets per contour point (pixels), changed in place.
+  /// @param weights per contour point, changed in place.
+  void smoothOffsets(ZazizEvozuBase& shape, std::vector<vorn::Vec2<float>>& offsets,
+                     std::vector<float>& weights);
+  /// @brief Divides each offset by its weight where the weight is positive, then sets
+  /// every weight to 1.0.
+  static void normalizeOffsets(std::vector<vorn::Vec2<float>>& offsets,
+                               std::vector<float>& weights);
+  /// @brief Lets every shape, least stiff first, take up the free space around it.
+  void occupySpace();
+  /// @brief Turns every free region larger than minSize pixels after shrinking into a new
+  /// shape, appended to the list.
+  /// @param minSize regions of at most this many pixels (after shrinking) stay free.
+  /// @param shrinkRadius shrinking radius (pixels), 0 for none.
+  void fillHoles(int minSize, int shrinkRadius);
+  /// @brief Labels the 4-connected regions of nonzero pixels of `free`.
+  /// @param labels receives the label of every pixel (0 for taken pixels).
+  /// @return the size (pixels) of each region, by label.
+  static std::vector<int> findHoles(const vorn::Image<unsigned char>& free,
+                                    vorn::Image<unsigned int>& labels);
+
+  // --- Fields ---------------------------------------------------------------------------
+
+  /// The drawing in document order (the order of evolution, drawing and output); no entry
+  /// is null. Guarded by `mutex` while a worker may run.
+  std::vector<std::shared_ptr<ZazizEvozuBase>> shapes;
+  /// Signed distance to the union of all shapes except the one being moved.
+  FullLevelSet2D obstacleGrid;
+  /// Free-space mask, one channel: 1 where no (other) shape is, 0 where one is.
+  vorn::Image<unsigned char> mask;
+  /// Passes a worker run makes over the shape list.
+  int iterations = 150;
+  /// Guards the shapes' contents, `mask` and `obstacleGrid` during a step or a paint.
+  std::mutex mutex;
+
+ private:
+  // Guards `worker`, so that start and stop may come from different threads. The worker
+  // never takes it, so joining under it cannot deadlock.
+  std::mutex workerMutex;
+  std::thread worker;
+  // The stop signal and the "handle held" state of running(): set before the worker is
+  // created, cleared by stop() before it joins.
+  std::atomic<bool> runFlag{false};
+  std::atomic<int> passCount{0};
+  std::atomic<bool> runComplete{false};
+  // The document scale and image size, kept from one load to the next.
+  SvgReader svgReader;
+};
+
+#endif

@@ -1,0 +1,287 @@
+// glimshape — shapes
+// Purpose: ZazizEvozu<LevelSetT> for the three level-set kinds: the common motion plan and
+// the places where the kinds differ (contour, occupancy marking, inside mask).
+#include "shapes/zazizevozu.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
+#include "levelset/createlevelset.h"
+#include "lomvet/marchingsquares.h"
+#include "shapes/shapedrawing.h"
+
+namespace {
+
+// ---- Where the kinds differ ---------------------------------------------------------------
+
+shapedrawing::TextureSlot overlaySlot(const FullLevelSet*) { return shapedrawing::OverlayDense; }
+shapedrawing::TextureSlot overlaySlot(const RectLevelSet*) { return shapedrawing::OverlayRect; }
+shapedrawing::TextureSlot overlaySlot(const SparseLevelSet2D*) {
+  return shapedrawing::OverlaySparse;
+}
+
+void contour(const FullLevelSet& ls, ContourPoints& points, ContourEdges& edges) {
+  ls.getLinesUnique(points, edges);
+}
+
+void contour(const SparseLevelSet2D& ls, ContourPoints& points, ContourEdges& edges) {
+  ls.getLinesUnique(points, edges);
+}
+
+// The rectangle's grid gives grid coordinates; the shape's points are canvas pixels.
+void contour(const RectLevelSet& ls, ContourPoints& points, ContourEdges& edges) {
+  ls.getGrid().getLinesUnique(points, edges);
+  for (auto& p : points) {
+    p.x += ls.getX0();
+    p.y += ls.getY0();
+  }
+}
+
+// Marks one inside cell; cells beyond the mask or the grid are skipped rather than mirrored
+// (the grid would otherwise lower a cell on the far side of its border).
+void markCell(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles, int x, int y,
+              double v) {
+  if (x < 0 || y < 0) return;
+  if (x < obstacles.getWidth() && y < obstacles.getHeight()) {
+    double& o = obstacles(x, y);
+    o = std::min(o, v);
+  }
+  if (mask.getDataPtr() && mask.nchannels > 0 && x < mask.getWidth() && y < mask.getHeight())
+    mask(x, y, 0) = 0;
+}
+
+// Calls f(x, y, value) for the inside cells of a sparse level set as a scan-line fill finds
+// them: each negative band cell covers the cells up to the next stored cell of its row (or
+// the canvas edge), so the deep inside, which the band does not store, takes the value of
+// the nearest negative band cell to its left.
+template <class F>
+void forEachFilledCell(const SparseLevelSet2D& ls, F&& f) {
+  const auto& rows = ls.getRows();
+  const int w = ls.getWidth();
+  for (int y = 0; y < static_cast<int>(rows.size()); ++y) {
+    const SparseLevelSet2D::Row& row = rows[y];
+    for (auto it = row.begin(); it != row.end();) {
+      const auto next = std::next(it);
+      if (it->second < 0.0) {
+        const int xEnd = std::min(next == row.end() ? w : next->first, w);
+        for (int x = std::max(it->first, 0); x < xEnd; ++x) f(x, y, it->second);
+      }
+      it = next;
+    }
+  }
+}
+
+void markInside(const FullLevelSet& ls, vorn::Image<unsigned char>& mask,
+                FullLevelSet2D& obstacles) {
+  for (int y = 0; y < ls.getHeight(); ++y)
+    for (int x = 0; x < ls.getWidth(); ++x) {
+      const double v = ls.get(x, y);
+      if (v < 0.0) markCell(mask, obstacles, x, y, v);
+    }
+}
+
+void markInside(const RectLevelSet& ls, vorn::Image<unsigned char>& mask,
+                FullLevelSet2D& obstacles) {
+  const FullLevelSet2D& grid = ls.getGrid();
+  for (int j = 0; j < grid.getHeight(); ++j)
+    for (int i = 0; i < grid.getWidth(); ++i) {
+      const double v = grid.get(i, j);
+      if (v < 0.0) markCell(mask, obstacles, i + ls.getX0(), j + ls.getY0(), v);
+    }
+}
+
+void markInside(const SparseLevelSet2D& ls, vorn::Image<unsigned char>& mask,
+                FullLevelSet2D& obstacles) {
+  forEachFilledCell(ls, [&](int x, int y, double v) { markCell(mask, obstacles, x, y, v); });
+}
+
+vorn::Image<unsigned char> emptyMask(int w, int h) {
+  vorn::Image<unsigned char> image(w, h, 1);
+  image = 0;
+  return image;
+}
+
+vorn::Image<unsigned char> binaryImage(const FullLevelSet& ls) {
+  const int w = ls.getWidth(), h = ls.getHeight();
+  vorn::Image<unsigned char> image = emptyMask(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (ls.get(x, y) <= 0.0) image(x, y, 0) = 255;
+  return image;
+}
+
+// The rectangle is pasted at its origin and clipped to the canvas, so a rectangle that
+// reaches beyond it cannot fail the paste.
+vorn::Image<unsigned char> binaryImage(const RectLevelSet& ls) {
+  const int w = ls.getWidth(), h = ls.getHeight();
+  vorn::Image<unsigned char> image = emptyMask(w, h);
+  const FullLevelSet2D& grid = ls.getGrid();
+  const int x0 = std::max(ls.getX0(), 0), y0 = std::max(ls.getY0(), 0);
+  for (int j = 0; j < grid.getHeight() && y0 + j < h; ++j)
+    for (int i = 0; i < grid.getWidth() && x0 + i < w; ++i)
+      if (grid.get(i, j) <= 0.0) image(x0 + i, y0 + j, 0) = 255;
+  return image;
+}
+
+vorn::Image<unsigned char> binaryImage(const SparseLevelSet2D& ls) {
+  std::fprintf(stderr, "Warning: incomplete.\n");
+  const int w = ls.getWidth(), h = ls.getHeight();
+  vorn::Image<unsigned char> image = emptyMask(w, h);
+  forEachFilledCell(ls, [&](int x, int y, double) {
+    if (y < h) image(x, y, 0) = 255;
+  });
+  return image;
+}
+
+}  // namespace
+
+// ---- Construction, reset and the parameters ---------------------------------------------
+
+template <class LevelSetT>
+ZazizEvozu<LevelSetT>::ZazizEvozu(const Polygon& polygon, const vorn::Image<unsigned char>& mask) {
+  sourcePolygon = polygon;
+  index = s_zazizEvozuIndex++;
+  const double first = drand48(), second = drand48(), third = drand48();
+  fillColor[0] = static_cast<float>(third);
+  fillColor[1] = static_cast<float>(second);
+  fillColor[2] = static_cast<float>(first);
+  for (int c = 0; c < 3; ++c) lineColor[c] = fillColor[c] * 1.15f;
+  lineWidth = 1.0 + 2.0 * drand48();
+  levelSet.reset(createLevelSetFromImage<LevelSetT>(mask));
+  initialLevelSet.reset(createLevelSetFromImage<LevelSetT>(mask));
+  reset();
+}
+
+template <class LevelSetT>
+ZazizEvozu<LevelSetT>::~ZazizEvozu() = default;
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::reset() {
+  *levelSet = *initialLevelSet;
+  ZazizEvozuBase::reset();
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::setEvolutionMethod(const std::string& name) {
+  ZazizEvozuBase::setEvolutionMethod(name);
+  kernel = name == "original" ? &::move<LevelSetT, CachedImage>
+                              : &::move_speed_based<LevelSetT, CachedImage>;
+}
+
+// ---- Motion -------------------------------------------------------------------------------
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::move(const vorn::Image<unsigned char>& mask,
+                                 const FullLevelSet2D& obstacles, int steps, int reinitPeriod) {
+  if (steps < 1) {
+    levelSet->ensureSignedDistanceFMM();
+    updateStiffMask();
+    return;
+  }
+  // A period below 1 has no meaning; taken as 1 rather than dividing by zero.
+  const int period = std::max(reinitPeriod, 1);
+  for (int i = 0; i < steps; ++i) {
+    const SpeedFunction f = bindSpeed<LevelSetT, CachedImage>(
+        kernel, &mask, &obstacles, initialLevelSet.get(), &stiffImage, stiffness);
+    updateStep(*levelSet, f);
+    if (i % period == 0) levelSet->ensureSignedDistanceFMM();
+  }
+  levelSet->ensureSignedDistanceFMM();
+  updateStiffMask();
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::updateStiffMask() {}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::markInsidePixels(vorn::Image<unsigned char>& mask,
+                                             FullLevelSet2D& obstacles) {
+  markInside(*levelSet, mask, obstacles);
+}
+
+template <class LevelSetT>
+vorn::Image<unsigned char> ZazizEvozu<LevelSetT>::getBinaryImage() {
+  return binaryImage(*levelSet);
+}
+
+template <class LevelSetT>
+int ZazizEvozu<LevelSetT>::getWidth() const {
+  return levelSet->getWidth();
+}
+
+template <class LevelSetT>
+int ZazizEvozu<LevelSetT>::getHeight() const {
+  return levelSet->getHeight();
+}
+
+template <class LevelSetT>
+double ZazizEvozu<LevelSetT>::get(int x, int y) const {
+  return levelSet->get(x, y);
+}
+
+template <class LevelSetT>
+bool ZazizEvozu<LevelSetT>::have(int x, int y) const {
+  return levelSet->have(x, y);
+}
+
+// ---- Polygons -----------------------------------------------------------------------------
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::updatePolygons() {
+  contour(*levelSet, points, edges);
+  addBorderEdges(points, edges, levelSet.get());
+  polygons = getPolygons(points, edges);
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::subdividePolygons() {}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::fixStiffShape(double) {}
+
+// ---- Drawing ------------------------------------------------------------------------------
+
+template <class LevelSetT>
+vorn::Image<float> ZazizEvozu<LevelSetT>::getTextureImage() {
+  const int w = getWidth(), h = getHeight();
+  vorn::Image<float> image(w, h, 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      // `get`, not `operator()`: reading must not add cells to a sparse band.
+      const double v = levelSet->get(x, y);
+      image(x, y, 0) = image(x, y, 1) = image(x, y, 2) = 1.0f;
+      image(x, y, 3) = static_cast<float>(std::clamp((5.0 - v) / 10.0, 0.0, 1.0));
+    }
+  return image;
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::drawPolygonsGL(unsigned int mode,
+                                           const std::vector<vorn::Vec2<double>>& pts,
+                                           const std::vector<std::vector<int>>& loops) {
+  shapedrawing::drawPolygonsGL(mode, pts, loops);
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::drawPointsGL() {
+  if (!polygonsFrozen) updatePolygons();
+  shapedrawing::drawPointsGL(*this);
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::drawGL() {
+  if (!polygonsFrozen) updatePolygons();
+  shapedrawing::drawGL(*this, overlaySlot(levelSet.get()));
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::drawCairo(cairo_t* cr) {
+  if (!polygonsFrozen) updatePolygons();
+  shapedrawing::drawCairo(*this, cr);
+}
+
+template class ZazizEvozu<FullLevelSet>;
+template class ZazizEvozu<RectLevelSet>;
+template class ZazizEvozu<SparseLevelSet2D>;

@@ -1,0 +1,519 @@
+// glimshape — svg
+// Purpose: reading the filled outlines of an SVG document: the parsed document, the tree
+// walk that scales and rasterises each path and polygon, colours and stroke statistics.
+#include "svg/svgreader.h"
+
+#include <libxml/entities.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <locale>
+#include <sstream>
+#include <string_view>
+
+#include "svg/raster.h"
+
+namespace {
+
+using Vec2d = vorn::Vec2<double>;
+
+// Outlines are shrunk to 116/128 of the canvas and moved 6 pixels in, leaving a margin of
+// 6 pixels on each side of the default 128 × 128 canvas.
+constexpr double marginScale = 0.90625;
+constexpr double marginOffset = 6.0;
+// Flatness of the polygons made from outlines, in pixels.
+constexpr double flatteningTolerance = 0.2;
+// Most text that entity references may add to the attribute values of one document.
+constexpr std::size_t entityTextLimit = std::size_t(16) << 20;
+// Deepest nesting of entity references inside entity texts.
+constexpr int entityDepthLimit = 40;
+
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string trim(const std::string& text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isSpace(text[begin])) ++begin;
+  while (end > begin && isSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = text.find(separator, begin);
+    parts.push_back(text.substr(begin, end == std::string::npos ? end : end - begin));
+    if (end == std::string::npos) return parts;
+    begin = end + 1;
+  }
+}
+
+// A float at text[pos], as scanf's %f reads one after its white space: an optional sign,
+// then a decimal number. Advances pos past it.
+template <class T>
+bool readNumberAt(const std::string& text, std::size_t& pos, T& value) {
+  while (pos < text.size() && isSpace(text[pos])) ++pos;
+  std::size_t start = pos;
+  if (start < text.size() && text[start] == '+') ++start;
+  const char* first = text.data() + start;
+  const char* last = text.data() + text.size();
+  // from_chars takes no sign of its own before a minus; "+-1" is no number.
+  if (start > pos && first < last && *first == '-') return false;
+  T number{};
+  const auto result = std::from_chars(first, last, number, std::chars_format::general);
+  if (result.ec != std::errc() || !std::isfinite(number)) return false;
+  value = number;
+  pos = static_cast<std::size_t>(result.ptr - text.data());
+  return true;
+}
+
+bool readPercentColor(const std::string& text, std::array<float, 3>& color) {
+  static const char prefix[] = "rgb(";
+  if (text.compare(0, sizeof(prefix) - 1, prefix) != 0) return false;
+  std::size_t pos = sizeof(prefix) - 1;
+  float channels[3];
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) {
+      if (pos >= text.size() || text[pos] != ',') return false;
+      ++pos;
+    }
+    if (!readNumberAt(text, pos, channels[k])) return false;
+    if (pos >= text.size() || text[pos] != '%') return false;
+    ++pos;
+  }
+  for (int k = 0; k < 3; ++k) color[k] = channels[k] / 100.0f;
+  return true;
+}
+
+bool isName(const xmlNode* node, const char* name) {
+  return node->name != nullptr && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+bool isName(const xmlAttr* attribute, const char* name) {
+  return attribute->name != nullptr &&
+         std::strcmp(reinterpret_cast<const char*>(attribute->name), name) == 0;
+}
+
+// The nodes of a polygon's point list "x,y x,y ...": a move, lines, and a close.
+Path polygonPath(const std::string& points) {
+  std::string text = points;
+  for (char& c : text) {
+    if (c == ',') c = ' ';
+  }
+  std::istringstream in(trim(text));
+  in.imbue(std::locale::classic());
+  Path path;
+  PathBuilder builder(path);
+  double x = 0.0, y = 0.0;
+  bool first = true;
+  while (in >> x >> y) {
+    if (first) {
+      builder.moveTo(Vec2d(x, y));
+    } else {
+      builder.lineTo(Vec2d(x, y));
+    }
+    first = false;
+  }
+  builder.closePath();
+  return path;
+}
+
+// An affine map p -> (a x + c y + e, b x + d y + f), as SVG's matrix(a b c d e f).
+struct Affine {
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+
+  Affine then(const Affine& inner) const {
+    return Affine{a * inner.a + c * inner.b, b * inner.a + d * inner.b,
+                  a * inner.c + c * inner.d, b * inner.c + d * inner.d,
+                  a * inner.e + c * inner.f + e, b * inner.e + d * inner.f + f};
+  }
+  Vec2d apply(const Vec2d& p) const { return Vec2d(a * p.x + c * p.y + e, b * p.x + d * p.y + f); }
+};
+
+// An SVG transform list ("matrix(...) translate(...) scale(...) rotate(...) skewX(...)
+// skewY(...)", applied right to left). False for anything else.
+bool readTransform(const std::string& text, Affine& result) {
+  constexpr double degrees = 3.141592653589793 / 180.0;
+  Affine total;
+  std::size_t pos = 0;
+  for (;;) {
+    while (pos < text.size() && (isSpace(text[pos]) || text[pos] == ',')) ++pos;
+    if (pos == text.size()) break;
+    const std::size_t open = text.find('(', pos);
+    const std::size_t close = text.find(')', pos);
+    if (open == std::string::npos || close == std::string::npos || close < open) return false;
+    const std::string name = trim(text.substr(pos, open - pos));
+    std::vector<double> args;
+    std::size_t at = open + 1;
+    for (;;) {
+      while (at < close && (isSpace(text[at]) || text[at] == ',')) ++at;
+      if (at >= close) break;
+      double v = 0.0;
+      if (!readNumberAt(text, at, v) || at > close) return false;
+      args.push_back(v);
+    }
+    pos = close + 1;
+    const std::size_t n = args.size();
+    Affine step;
+    if (name == "matrix" && n == 6) {
+      step = Affine{args[0], args[1], args[2], args[3], args[4], args[5]};
+    } else if (name == "translate" && (n == 1 || n == 2)) {
+      step.e = args[0];
+      step.f = n == 2 ? args[1] : 0.0;
+    } else if (name == "scale" && (n == 1 || n == 2)) {
+      step.a = args[0];
+      step.d = n == 2 ? args[1] : args[0];
+    } else if (name == "rotate" && (n == 1 || n == 3)) {
+      const double co = std::cos(args[0] * degrees), si = std::sin(args[0] * degrees);
+      const Affine turn{co, si, -si, co, 0.0, 0.0};
+      if (n == 3) {
+        step = Affine{1, 0, 0, 1, args[1], args[2]}.then(turn).then(
+            Affine{1, 0, 0, 1, -args[1], -args[2]});
+      } else {
+        step = turn;
+      }
+    } else if (name == "skewX" && n == 1) {
+      step.c = std::tan(args[0] * degrees);
+    } else if (name == "skewY" && n == 1) {
+      step.b = std::tan(args[0] * degrees);
+    } else {
+      return false;
+    }
+    total = total.then(step);
+  }
+  result = total;
+  return true;
+}
+
+void transformPath(Path& path, const Affine& map) {
+  const double radiusScale = std::sqrt(std::fabs(map.a * map.d - map.b * map.c));
+  for (Path::Node& node : path.nodes) {
+    for (Vec2d& p : node.points) p = map.apply(p);
+    node.radius *= radiusScale;
+  }
+}
+
+// Document units to canvas pixels, then the fixed margin.
+void placeOnCanvas(Path& path, double scaleWidth, double scaleHeight) {
+  const double radiusScale = 0.5 * (scaleWidth + scaleHeight) * marginScale;
+  for (Path::Node& node : path.nodes) {
+    for (Vec2d& p : node.points) {
+      p.x = p.x * scaleWidth * marginScale + marginOffset;
+      p.y = p.y * scaleHeight * marginScale + marginOffset;
+    }
+    node.radius *= radiusScale;
+  }
+}
+
+bool near(const Vec2d& a, const Vec2d& b) {
+  const Vec2d d = a - b;
+  return std::sqrt(d.dot(d)) <= 0.0001;
+}
+
+// Whether @p node of one path matches some node of @p other (see countStrokes).
+bool matchesSomeNode(const Path::Node& node, const Path& other) {
+  for (const Path::Node& candidate : other.nodes) {
+    if (near(candidate.points[0], node.points[0])) return true;
+    if (node.type == Path::Node::CurveTo && candidate.type == Path::Node::CurveTo &&
+        (near(candidate.points[1], node.points[1]) || near(candidate.points[0], node.points[2]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isStrokeOf(const Path& stroke, const Path& other) {
+  for (const Path::Node& node : stroke.nodes) {
+    if (node.type != Path::Node::LineTo && node.type != Path::Node::CurveTo) continue;
+    if (!matchesSomeNode(node, other)) return false;
+  }
+  return true;
+}
+
+void appendUtf8(unsigned long code, std::string& out) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x110000) {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::array<float, 3> parseColor(const std::string& text) {
+  std::array<float, 3> color{{0.0f, 0.0f, 0.0f}};
+  if (readPercentColor(text, color)) return color;
+  if (!text.empty() && text[0] == '#') {
+    std::size_t pos = 1;
+    while (pos < text.size() && isSpace(text[pos])) ++pos;
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(text.data() + pos, text.data() + text.size(), value, 16);
+    if (result.ec == std::errc::result_out_of_range) value = UINT64_MAX;
+    const auto v = static_cast<std::uint32_t>(value);
+    color[0] = static_cast<float>((v >> 16) & 255) / 255.0f;
+    color[1] = static_cast<float>((v >> 8) & 255) / 255.0f;
+    color[2] = static_cast<float>(v & 255) / 255.0f;
+  }
+  return color;
+}
+
+bool readLeadingNumber(const std::string& text, double& value) {
+  std::size_t pos = 0;
+  return readNumberAt(text, pos, value);
+}
+
+int countStrokes(const std::vector<Path>& paths) {
+  int count = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    for (std::size_t j = 0; j < paths.size(); ++j) {
+      if (i != j && isStrokeOf(paths[i], paths[j])) {
+        std::cout << "Found a stroke." << "\n";
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+SvgDocument::SvgDocument(const std::string& fileName) {
+  // No network, and no options that would load external entities or DTDs or substitute
+  // entities into the tree; libxml2's own limits stop documents whose entities expand
+  // without bound.
+  doc = xmlReadFile(fileName.c_str(), nullptr, XML_PARSE_NONET);
+  if (doc != nullptr && xmlDocGetRootElement(doc) == nullptr) {
+    xmlFreeDoc(doc);
+    doc = nullptr;
+  }
+}
+
+SvgDocument::SvgDocument(const std::string& text, const std::string& name) {
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) return;
+  doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), name.c_str(), nullptr,
+                      XML_PARSE_NONET);
+  if (doc != nullptr && xmlDocGetRootElement(doc) == nullptr) {
+    xmlFreeDoc(doc);
+    doc = nullptr;
+  }
+}
+
+SvgDocument::~SvgDocument() {
+  if (doc != nullptr) xmlFreeDoc(doc);
+}
+
+bool SvgReader::load(const std::string& fileName, int canvasWidth, int canvasHeight,
+                     const Receiver& receive) {
+  const SvgDocument document(fileName);
+  if (!document.isValid()) return false;
+  read(document, canvasWidth, canvasHeight, receive);
+  return true;
+}
+
+int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeight,
+                    const Receiver& receive) {
+  if (!started) {
+    imageWidth = canvasWidth;
+    imageHeight = canvasHeight;
+    started = true;
+  }
+  entityBudget = entityTextLimit;
+  budgetReported = false;
+  std::vector<Path> accepted;
+  if (document.isValid()) {
+    // Depth first, each node before its children and the children before the next
+    // sibling: document order, without recursion.
+    std::vector<xmlNode*> pending{xmlDocGetRootElement(document.doc)};
+    while (!pending.empty()) {
+      xmlNode* node = pending.back();
+      pending.pop_back();
+      if (node->next != nullptr) pending.push_back(node->next);
+      if (node->children != nullptr && node->type == XML_ELEMENT_NODE) {
+        pending.push_back(node->children);
+      }
+      if (node->type != XML_ELEMENT_NODE) continue;
+      if (isName(node, "svg")) {
+        readSvgElement(node, canvasWidth, canvasHeight);
+      } else if (isName(node, "path") || isName(node, "polygon")) {
+        SvgElement element;
+        if (readOutline(node, element) && receive && receive(element)) {
+          accepted.push_back(std::move(element.path));
+        }
+      }
+    }
+  }
+  const int strokes = countStrokes(accepted);
+  std::cout << "Num strokes:" << strokes << "," << accepted.size() << "\n";
+  std::cout.flush();
+  return static_cast<int>(accepted.size());
+}
+
+void SvgReader::readSvgElement(xmlNode* node, int canvasWidth, int canvasHeight) {
+  for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+    const bool isWidth = isName(attribute, "width");
+    if (!isWidth && !isName(attribute, "height")) continue;
+    const std::string text = attributeValue(attribute);
+    double size = 0.0;
+    // A size that is no positive number would divide by zero below; it counts as missing.
+    if (!readLeadingNumber(text, size) || !(size > 0.0)) {
+      std::cout << "Ignoring the svg " << (isWidth ? "width" : "height") << " \"" << text
+                << "\": not a positive number." << "\n";
+      continue;
+    }
+    (isWidth ? scaleWidth : scaleHeight) = size;
+  }
+  const double documentWidth = scaleWidth;
+  const double documentHeight = scaleHeight;
+  const double aspect = documentWidth / documentHeight;
+  if (aspect > 1.0) {
+    scaleWidth = scaleHeight = canvasWidth / documentWidth;
+    imageWidth = canvasWidth;
+    imageHeight = static_cast<int>(canvasWidth / aspect);
+  } else {
+    scaleWidth = scaleHeight = canvasHeight / documentHeight;
+    imageHeight = canvasHeight;
+    imageWidth = static_cast<int>(canvasHeight * aspect);
+  }
+  std::cout << "Scale: " << scaleWidth << "," << scaleHeight << "\n";
+  std::cout << "Size: " << imageWidth << "," << imageHeight << "\n";
+}
+
+bool SvgReader::readOutline(xmlNode* node, SvgElement& element) {
+  std::string transform;
+  bool hasTransform = false;
+  for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+    if (isName(attribute, "d")) {
+      element.path = Path(attributeValue(attribute));
+    } else if (isName(attribute, "points")) {
+      element.path = polygonPath(attributeValue(attribute));
+    } else if (isName(attribute, "transform")) {
+      transform = attributeValue(attribute);
+      hasTransform = true;
+    } else if (isName(attribute, "fill")) {
+      element.fillColor = parseColor(attributeValue(attribute));
+    } else if (isName(attribute, "style")) {
+      for (const std::string& piece : split(attributeValue(attribute), ';')) {
+        const std::vector<std::string> parts = split(piece, ':');
+        if (parts.size() != 2) continue;
+        const std::string key = trim(parts[0]);
+        const std::string value = trim(parts[1]);
+        if (key == "stroke-width") {
+          double width = 0.0;
+          readLeadingNumber(value, width);
+          element.strokeWidth = width > 0.0 ? width : 0.0;
+        } else if (key == "fill") {
+          element.fillColor = parseColor(value);
+        } else if (key == "stroke") {
+          element.strokeColor = parseColor(value);
+        } else {
+          std::cout << "ignoring: " << key << "=" << value << "\n";
+        }
+      }
+    }
+  }
+  // The outline's own transform places it; saved drawings give each stroked outline
+  // one that maps canvas pixels to points.
+  if (hasTransform) {
+    Affine map;
+    if (readTransform(transform, map)) {
+      transformPath(element.path, map);
+    } else {
+      std::cout << "Ignoring the transform \"" << transform << "\": not understood." << "\n";
+    }
+  }
+  placeOnCanvas(element.path, scaleWidth, scaleHeight);
+  element.mask = rasterisePath(element.path, imageWidth, imageHeight);
+  if (!isValidRaster(element.mask)) {
+    std::cout << "Got an invalid shape." << "\n";
+    return false;
+  }
+  element.polygon = element.path.getPolygon(flatteningTolerance);
+  return true;
+}
+
+std::string SvgReader::attributeValue(xmlAttr* attribute) {
+  std::string value;
+  for (xmlNode* child = attribute->children; child != nullptr; child = child->next) {
+    if (child->type == XML_TEXT_NODE && child->content != nullptr) {
+      value += reinterpret_cast<const char*>(child->content);
+    } else if (child->type == XML_ENTITY_REF_NODE) {
+      appendEntity(xmlGetDocEntity(attribute->doc, child->name), value, 0);
+    }
+  }
+  return value;
+}
+
+// Internal entities only: libxml2 has already refused external ones in attribute values.
+// References inside an entity's text are expanded in turn, within the depth and the
+// document's budget.
+void SvgReader::appendEntity(xmlEntity* entity, std::string& out, int depth) {
+  if (entity == nullptr || entity->content == nullptr || depth > entityDepthLimit) return;
+  if (entity->etype != XML_INTERNAL_GENERAL_ENTITY &&
+      entity->etype != XML_INTERNAL_PREDEFINED_ENTITY) {
+    return;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(entity->content));
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t amp = entity->etype == XML_INTERNAL_PREDEFINED_ENTITY
+                                ? std::string::npos
+                                : text.find('&', pos);
+    const std::size_t literal = (amp == std::string::npos ? text.size() : amp) - pos;
+    if (literal > entityBudget) {
+      if (!budgetReported) {
+        std::cout << "Entities expand to more than " << (entityTextLimit >> 20)
+                  << " MiB of attribute text; the rest is left out." << "\n";
+        budgetReported = true;
+      }
+      entityBudget = 0;
+      return;
+    }
+    out.append(text, pos, literal);
+    entityBudget -= literal;
+    if (amp == std::string::npos) return;
+    const std::size_t semicolon = text.find(';', amp);
+    if (semicolon == std::string::npos) {
+      pos = amp + 1;
+      continue;
+    }
+    const std::string name(text.substr(amp + 1, semicolon - amp - 1));
+    pos = semicolon + 1;
+    // Every reference costs its own length, so that references to empty texts cannot
+    // multiply without bound either.
+    if (name.size() + 2 > entityBudget) {
+      entityBudget = 0;
+      continue;
+    }
+    entityBudget -= name.size() + 2;
+    if (!name.empty() && name[0] == '#') {
+      const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
+      const char* first = name.data() + (hex ? 2 : 1);
+      unsigned long code = 0;
+      const auto result = std::from_chars(first, name.data() + name.size(), code, hex ? 16 : 10);
+      if (result.ec == std::errc() && entityBudget >= 4) {
+        appendUtf8(code, out);
+        entityBudget -= 4;
+      }
+    } else {
+      appendEntity(xmlGetDocEntity(entity->doc, reinterpret_cast<const xmlChar*>(name.c_str())),
+                   out, depth + 1);
+    }
+  }
+}

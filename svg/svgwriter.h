@@ -1,0 +1,28 @@
+// glimshape — svg
+// Purpose: writing a drawing to an SVG file through cairo's SVG surface, safely replacing
+// the target.
+#ifndef GLIM_SVG_SVGWRITER_H
+#define GLIM_SVG_SVGWRITER_H
+
+#include <functional>
+#include <string>
+
+typedef struct _cairo cairo_t;
+
+/// Draws a drawing into a cairo context set up in canvas pixels.
+using SvgDrawing = std::function<void(cairo_t*)>;
+
+/// @brief Writes an SVG page showing a canvas of @p canvasWidth × @p canvasHeight pixels.
+/// @param fileName the SVG file to write
+/// @param canvasWidth, canvasHeight canvas size in pixels; the page is twice that in
+///        points, one pixel being 2 points (values below 1 are taken as 1)
+/// @param draw called once with a context scaled by 2 and gray antialiasing
+/// @return true when the whole file was written.
+///
+/// The page goes into a new file beside the target which is renamed over it only when
+/// everything was written, so a failed save leaves an existing file untouched. On failure
+/// one line naming the file and the reason is printed on standard output.
+bool writeSvgFile(const std::string& fileName, int canvasWidth, int canvasHeight,
+                  const SvgDrawing& draw);
+
+#endif

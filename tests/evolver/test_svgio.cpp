@@ -1,0 +1,184 @@
+// glimshape — tests/evolver
+// Purpose: ZazizEvozuEvolver's SVG input and output with real shapes: loading the example,
+// saving and loading back, a canvas that is not square, unreadable files and a load while
+// the worker runs.
+#include "evolver/evolver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "lomvet/progress.h"
+#include "settings/glimshapesettings.h"
+
+namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+const std::string example = std::string(GLIM_SOURCE_DIR) + "/examples/drawing.svg";
+
+// Bounding box of the pixels above 0, as {x0, y0, x1, y1} (inclusive); x0 > x1 when empty.
+std::array<int, 4> box(const vorn::Image<unsigned char>& image) {
+  std::array<int, 4> b{{image.width, image.height, -1, -1}};
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (image(x, y, 0) == 0) continue;
+      b[0] = std::min(b[0], x), b[1] = std::min(b[1], y);
+      b[2] = std::max(b[2], x), b[3] = std::max(b[3], y);
+    }
+  }
+  return b;
+}
+
+bool quietLoad(ZazizEvozuEvolver& evolver, const std::string& fileName) {
+  CaptureStdout();
+  const bool loaded = evolver.loadSVG(fileName);
+  GetCapturedStdout();
+  return loaded;
+}
+
+class SvgIo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setProgressLines(false);
+    GlimShapeSettings& settings = GlimShapeSettings::instance();
+    savedWidth = settings.width;
+    savedHeight = settings.height;
+  }
+  void TearDown() override {
+    GlimShapeSettings& settings = GlimShapeSettings::instance();
+    settings.width = savedWidth;
+    settings.height = savedHeight;
+    setProgressLines(true);
+  }
+  std::string temporary(const std::string& name) const { return testing::TempDir() + name; }
+
+  int savedWidth = 128, savedHeight = 128;
+};
+
+}  // namespace
+
+TEST_F(SvgIo, ExampleLoadsWithItsColours) {
+  ZazizEvozuEvolver evolver;
+  CaptureStdout();
+  ASSERT_TRUE(evolver.loadSVG(example));
+  const std::string output = GetCapturedStdout();
+  ASSERT_EQ(evolver.shapes.size(), 16u);
+  EXPECT_EQ(output.find("Got an invalid shape."), std::string::npos);
+  EXPECT_NE(output.find("Scale: 0.5,0.5\nSize: 128,128\n"), std::string::npos) << output;
+  // The first outline is the sun, #f5a623, with no style: black line of width 0.
+  ZazizEvozuBase& sun = *evolver.shapes[0];
+  EXPECT_FLOAT_EQ(sun.fillColor[0], 0xf5 / 255.0f);
+  EXPECT_FLOAT_EQ(sun.fillColor[1], 0xa6 / 255.0f);
+  EXPECT_FLOAT_EQ(sun.fillColor[2], 0x23 / 255.0f);
+  EXPECT_FLOAT_EQ(sun.lineColor[0], 0.0f);
+  EXPECT_DOUBLE_EQ(sun.lineWidth, 0.0);
+  // The mask is rebuilt: taken where a shape is, free elsewhere.
+  ASSERT_EQ(evolver.mask.width, 128);
+  const auto sunBox = box(sun.getBinaryImage());
+  EXPECT_EQ(evolver.mask((sunBox[0] + sunBox[2]) / 2, (sunBox[1] + sunBox[3]) / 2, 0), 0);
+  EXPECT_EQ(evolver.mask(2, 2, 0), 1);
+}
+
+TEST_F(SvgIo, SavedDrawingLoadsBackIntoSameShapes) {
+  ZazizEvozuEvolver first;
+  ASSERT_TRUE(quietLoad(first, example));
+  const std::string file = temporary("svgio_saved.svg");
+  ASSERT_TRUE(first.saveSVG(file));
+  ZazizEvozuEvolver second;
+  ASSERT_TRUE(quietLoad(second, file));
+  ASSERT_EQ(second.shapes.size(), first.shapes.size());
+  for (std::size_t i = 0; i < first.shapes.size(); ++i) {
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_NEAR(second.shapes[i]->fillColor[c], first.shapes[i]->fillColor[c], 1e-5) << i;
+    }
+  }
+}
+
+TEST_F(SvgIo, WideCanvasSavedAndLoadedBackCoversWholeDrawing) {
+  GlimShapeSettings::instance().width = 200;
+  GlimShapeSettings::instance().height = 100;
+  const std::string source = temporary("svgio_wide_source.svg");
+  std::ofstream(source) << "<svg width=\"200\" height=\"100\">"
+                           "<path d=\"M 2 4 L 40 4 L 40 90 L 2 90 Z\" fill=\"#ff0000\"/>"
+                           "<path d=\"M 80 30 C 100 10 120 10 120 50 C 120 80 90 90 80 30 Z\"/>"
+                           "<polygon points=\"160,10 198,10 198,96 150,96\" fill=\"#0000ff\"/>"
+                           "</svg>";
+  ZazizEvozuEvolver first;
+  ASSERT_TRUE(quietLoad(first, source));
+  ASSERT_EQ(first.shapes.size(), 3u);
+  EXPECT_EQ(first.shapes[0]->getWidth(), 200);
+  EXPECT_EQ(first.shapes[0]->getHeight(), 100);
+  const std::string saved = temporary("svgio_wide_saved.svg");
+  ASSERT_TRUE(first.saveSVG(saved));
+  std::stringstream text;
+  text << std::ifstream(saved).rdbuf();
+  EXPECT_NE(text.str().find("width=\"400pt\" height=\"200pt\""), std::string::npos);
+
+  ZazizEvozuEvolver second;
+  ASSERT_TRUE(quietLoad(second, saved));
+  ASSERT_EQ(second.shapes.size(), 3u);
+  // Each shape comes back where its outline was, once more given the margin: a box
+  // coordinate v becomes 0.90625 v + 6 (within the outline tracing of a pixel or two).
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto before = box(first.shapes[i]->getBinaryImage());
+    const auto after = box(second.shapes[i]->getBinaryImage());
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_NEAR(after[k], 0.90625 * before[k] + 6, 2.0) << "shape " << i << " side " << k;
+    }
+  }
+  // The right-hand shape lies beyond the 128 pixels a fixed 256-point page would show.
+  EXPECT_GT(box(second.shapes[2]->getBinaryImage())[0], 128);
+}
+
+TEST_F(SvgIo, UnreadableFileKeepsShapes) {
+  ZazizEvozuEvolver evolver;
+  ASSERT_TRUE(quietLoad(evolver, example));
+  const std::vector<std::shared_ptr<ZazizEvozuBase>> before = evolver.shapes;
+  const std::string broken = temporary("svgio_broken.svg");
+  std::ofstream(broken) << "<svg><path d=\"M 0 0 L 9 9\"></svg>";
+  CaptureStdout();
+  EXPECT_FALSE(evolver.loadSVG("/nonexistent/drawing.svg"));
+  EXPECT_FALSE(evolver.loadSVG(broken));
+  const std::string output = GetCapturedStdout();
+  EXPECT_NE(output.find("Could not read SVG file /nonexistent/drawing.svg."), std::string::npos);
+  EXPECT_EQ(evolver.shapes, before);
+  // A readable file without valid outlines empties the drawing and its mask.
+  const std::string empty = temporary("svgio_empty_drawing.svg");
+  std::ofstream(empty) << "<svg width=\"10\" height=\"10\"><path d=\"M 1 1 L 5 5\"/></svg>";
+  ASSERT_TRUE(quietLoad(evolver, empty));
+  EXPECT_TRUE(evolver.shapes.empty());
+  EXPECT_EQ(evolver.mask.width, 0);
+  // Saving it writes a valid, empty page of the settings' canvas.
+  const std::string saved = temporary("svgio_empty_saved.svg");
+  ASSERT_TRUE(evolver.saveSVG(saved));
+  std::stringstream text;
+  text << std::ifstream(saved).rdbuf();
+  EXPECT_NE(text.str().find("width=\"256pt\" height=\"256pt\""), std::string::npos);
+  EXPECT_TRUE(SvgDocument(text.str(), saved).isValid());
+}
+
+TEST_F(SvgIo, LoadWhileWorkerRunsStopsItFirst) {
+  ZazizEvozuEvolver evolver;
+  ASSERT_TRUE(quietLoad(evolver, example));
+  CaptureStdout();
+  evolver.start();
+  for (int i = 0; i < 600000 && evolver.getPassCount() < 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  const bool loaded = evolver.loadSVG(example);
+  // Saving while a run goes on waits for the step in progress.
+  evolver.start();
+  const bool saved = evolver.saveSVG(temporary("svgio_running.svg"));
+  evolver.stop();
+  GetCapturedStdout();
+  EXPECT_TRUE(loaded);
+  EXPECT_TRUE(saved);
+  EXPECT_FALSE(evolver.running());
+  EXPECT_EQ(evolver.shapes.size(), 16u);
+}
