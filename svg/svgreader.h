@@ -43,6 +43,9 @@ bool readLeadingNumber(const std::string& text, double& value);
 /// curve matches a node whose `points`[0] lies within 0.0001 of its own `points`[0], or a
 /// curve whose `points`[1] lies within 0.0001 of its own `points`[1] or whose `points`[0]
 /// lies within 0.0001 of its own `points`[2].
+/// @warning Outlines that share many points make many pairs; after 20 million comparisons
+///          and pairs the count stops, with a line saying so, and the pairs found so far are
+///          returned.
 int countStrokes(const std::vector<Path>& paths);
 
 /// @brief A parsed XML document, read with network access off and without loading
@@ -105,7 +108,8 @@ public:
   /// stroke-width; any other key prints "ignoring: <key>=<value>") is mapped by its own
   /// `transform` (matrix, translate, scale, rotate, skewX, skewY), scaled, given the
   /// margin (× 0.90625, + 6 pixels), rasterised at the image size and, when the raster
-  /// holds no pixel above 128, reported as "Got an invalid shape." and skipped. Groups
+  /// holds no pixel above 128, reported as "Got an invalid shape." and skipped; an outline
+  /// of more than 10,000 nodes is skipped with a line saying so. Groups
   /// are entered; their attributes, transforms included, are not read. Finally prints
   /// "Found a stroke." per stroke pair and "Num strokes:<pairs>,<outlines>".
   int read(const SvgDocument& document, int canvasWidth, int canvasHeight,
