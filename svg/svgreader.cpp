@@ -556,6 +556,15 @@ std::string SvgReader::attributeValue(xmlAttr* attribute) {
   return value;
 }
 
+void SvgReader::reportBudgetSpent() {
+  if (!budgetReported) {
+    std::cout << "Entities expand to more than " << (entityTextLimit >> 20)
+              << " MiB of attribute text; the rest is left out." << "\n";
+    budgetReported = true;
+  }
+  entityBudget = 0;
+}
+
 // Internal entities only: libxml2 has already refused external ones in attribute values.
 // References inside an entity's text are expanded in turn, within the depth and the
 // document's budget.
@@ -573,12 +582,7 @@ void SvgReader::appendEntity(xmlEntity* entity, std::string& out, int depth) {
                                 : text.find('&', pos);
     const std::size_t literal = (amp == std::string::npos ? text.size() : amp) - pos;
     if (literal > entityBudget) {
-      if (!budgetReported) {
-        std::cout << "Entities expand to more than " << (entityTextLimit >> 20)
-                  << " MiB of attribute text; the rest is left out." << "\n";
-        budgetReported = true;
-      }
-      entityBudget = 0;
+      reportBudgetSpent();
       return;
     }
     out.append(text, pos, literal);
@@ -594,8 +598,8 @@ void SvgReader::appendEntity(xmlEntity* entity, std::string& out, int depth) {
     // Every reference costs its own length, so that references to empty texts cannot
     // multiply without bound either.
     if (name.size() + 2 > entityBudget) {
-      entityBudget = 0;
-      continue;
+      reportBudgetSpent();
+      return;
     }
     entityBudget -= name.size() + 2;
     if (!name.empty() && name[0] == '#') {

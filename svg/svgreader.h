@@ -131,6 +131,7 @@ private:
   bool readOutline(_xmlNode* node, SvgElement& element);
   std::string attributeValue(_xmlAttr* attribute);
   void appendEntity(_xmlEntity* entity, std::string& out, int depth);
+  void reportBudgetSpent();
 
   bool started = false;
   // Text produced by entity references while reading one document; bounded so that a
