@@ -15,8 +15,10 @@
 /// with mkdtemp under the settings' `temporaryPath` on first need and removed, with what it
 /// holds, when the process ends normally (exit or return from main).
 ///
-/// A forked child that writes a stiffness file makes a directory of its own too; only the
-/// process that made a directory removes it.
+/// When the temporary path setting changes, later files go into a new directory under the
+/// new path; every directory made is removed at exit. A forked child that writes a
+/// stiffness file makes a directory of its own too; only the process that made a directory
+/// removes it.
 namespace stiffnessfiles {
 
 /// @brief The path of a shape's stiffness file inside this process's directory.

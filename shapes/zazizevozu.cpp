@@ -56,12 +56,19 @@ void markCell(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles, int x
 // them: each negative band cell covers the cells up to the next stored cell of its row (or
 // the canvas edge), so the deep inside, which the band does not store, takes the value of
 // the nearest negative band cell to its left.
+//
+// A row whose first stored cell is negative begins inside: the band keeps both sides of
+// every crossing, so an outside cell left of it would be stored. That happens when the
+// shape reaches the left canvas edge with its deep inside; those cells take the first
+// cell's value, or a shape lying along the left edge would leave them free for others.
 template <class F>
 void forEachFilledCell(const SparseLevelSet2D& ls, F&& f) {
   const auto& rows = ls.getRows();
   const int w = ls.getWidth();
   for (int y = 0; y < static_cast<int>(rows.size()); ++y) {
     const SparseLevelSet2D::Row& row = rows[y];
+    if (!row.empty() && row.begin()->second < 0.0)
+      for (int x = 0; x < std::min(row.begin()->first, w); ++x) f(x, y, row.begin()->second);
     for (auto it = row.begin(); it != row.end();) {
       const auto next = std::next(it);
       if (it->second < 0.0) {

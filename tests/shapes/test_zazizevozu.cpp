@@ -157,30 +157,12 @@ TEST(ShapeMotion, ZeroStepsOnlyReinitialise) {
   EXPECT_EQ(rect->levelSet->getGrid().values, expectedRect.getGrid().values);
   EXPECT_EQ(rect->stiffness, stiffness);
   EXPECT_EQ(rect->speed, speed);
-}
 
-// The re-initialisation period: with period m the level set is re-initialised after the
-// steps i with i mod m = 0 and at the end. Replaying the plan by hand gives the same values.
-TEST(ShapeMotion, PeriodFollowsThePlan) {
-  useQuickModel("speed-based", 0.2, 3.0);
-  const auto mask = ringMask(W, H, 20, 20, 0, 9);
-  const auto obstacles = obstaclesFromDisc();
-  const auto space = freeSpace();
-  for (int period : {1, 2, 3, 0}) {
-    SCOPED_TRACE(period);
-    auto shape = makeShape<FullLevelSet>(mask);
-    FullLevelSet replay = *shape->levelSet;
-    quietly([&] { shape->move(space, obstacles, 4, period); });
-    const int m = std::max(period, 1);  // a period below 1 counts as 1
-    for (int i = 0; i < 4; ++i) {
-      updateStep(replay, bindSpeed<FullLevelSet, CachedImage>(
-                             shape->kernel, &space, &obstacles, shape->initialLevelSet.get(),
-                             &shape->stiffImage, shape->stiffness));
-      if (i % m == 0) replay.ensureSignedDistanceFMM();
-    }
-    replay.ensureSignedDistanceFMM();
-    EXPECT_EQ(shape->levelSet->values, replay.values);
-  }
+  // A period of 0 counts as 1 rather than taking i mod 0.
+  auto zero = makeShape<FullLevelSet>(mask), one = makeShape<FullLevelSet>(mask);
+  quietly([&] { zero->move(space, obstacles, 3, 0); });
+  quietly([&] { one->move(space, obstacles, 3, 1); });
+  EXPECT_EQ(zero->levelSet->values, one->levelSet->values);
 }
 
 // The rectangle is re-framed with a margin of 6 when the inside comes within 1 cell of its
@@ -284,6 +266,29 @@ TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
     }
   }
   EXPECT_GT(unstored, 20) << "the ring should be thicker than the band";
+}
+
+// A sparse shape whose deep inside reaches the left canvas edge: its rows begin inside, with
+// no band cell before the inside. The fill still marks them (regression: they were left
+// free, so other shapes grew into a shape lying along the left edge).
+TEST(ShapeOccupancy, SparseFillCoversAnInsideAtTheLeftEdge) {
+  useQuickModel();
+  const auto mask = ringMask(W, H, 2, 20, 0, 16);
+  auto dense = makeShape<FullLevelSet>(mask);
+  auto sparse = makeShape<SparseLevelSet2D>(mask);
+  ASSERT_FALSE(sparse->have(0, 20));  // deep inside: not in the band
+  vorn::Image<unsigned char> dm(W, H, 1), sm(W, H, 1);
+  dm = 1;
+  sm = 1;
+  FullLevelSet2D dobst = glimtest::denseFrom(W, H, [](int, int) { return 1e10; });
+  FullLevelSet2D sobst = dobst;
+  dense->markInsidePixels(dm, dobst);
+  sparse->markInsidePixels(sm, sobst);
+  EXPECT_TRUE(glimtest::sameImage(sm, dm));
+  EXPECT_EQ(sobst.get(0, 20), sparse->levelSet->getRows()[20].begin()->second);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(glimtest::sameImage(sparse->getBinaryImage(), dense->getBinaryImage()));
+  testing::internal::GetCapturedStderr();
 }
 
 // Inside masks: 255 where the value is ≤ 0. The rectangle pastes its rectangle (clipped to
@@ -409,5 +414,31 @@ TEST(ShapePolygons, CanvasPointsAndClosedLoops) {
     // inside cells.
     EXPECT_LT(std::fabs(area), inside);
     EXPECT_GT(std::fabs(area), 0.8 * inside);
+  }
+}
+
+// An empty mask (no pixels) gives an empty shape that every operation accepts.
+TEST(ShapeMotion, EmptyMaskGivesAnInertShape) {
+  useQuickModel();
+  const vorn::Image<unsigned char> none;
+  const FullLevelSet2D noObstacles;
+  vorn::Image<unsigned char> noSpace;
+  std::vector<std::unique_ptr<ZazizEvozuBase>> shapes;
+  shapes.push_back(makeShape<FullLevelSet>(none));
+  shapes.push_back(makeShape<RectLevelSet>(none));
+  shapes.push_back(makeShape<SparseLevelSet2D>(none));
+  for (auto& s : shapes) {
+    EXPECT_EQ(s->getWidth(), 0);
+    EXPECT_EQ(s->getHeight(), 0);
+    quietly([&] { s->move(noSpace, noObstacles, 3, 1); });
+    FullLevelSet2D o;
+    s->markInsidePixels(noSpace, o);
+    s->updatePolygons();
+    EXPECT_TRUE(s->polygons.empty());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(s->getBinaryImage().getWidth(), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(s->getTextureImage().getWidth(), 0);
+    quietly([&] { s->reset(); });
   }
 }

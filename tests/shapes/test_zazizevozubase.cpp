@@ -114,6 +114,7 @@ TEST(ShapeParameters, ConstructionDrawsInTheStatedOrder) {
   EXPECT_EQ(shape->noiseType, "none");
   EXPECT_FALSE(shape->polygonsFrozen);
   EXPECT_FALSE(shape->selected);
+  EXPECT_EQ(ZazizEvozuBase::s_zazizEvozuIndex.load(), shape->index + 1);
 
   // A "perlin" model adds the stiffness field's 5606 draws between pick and stiffness.
   GlimShapeSettings::instance().distributions[0].noiseType = "perlin";
@@ -134,29 +135,6 @@ TEST(ShapeParameters, EmptyListUsesTheFallbackModel) {
     EXPECT_EQ(shape->noiseType, "perlin");
     EXPECT_EQ(shape->stiffImage.getWindow().nchannels, 1);
   }
-}
-
-TEST(ShapeParameters, IndicesCountUpAndStyleCopies) {
-  useQuickModel();
-  const auto mask = glimtest::discMask(16, 16, 8, 8, 4);
-  auto a = makeShape<FullLevelSet>(mask);
-  auto b = makeShape<SparseLevelSet2D>(mask);
-  auto c = makeShape<RectLevelSet>(mask);
-  EXPECT_EQ(b->index, a->index + 1);
-  EXPECT_EQ(c->index, b->index + 1);
-  EXPECT_EQ(ZazizEvozuBase::s_zazizEvozuIndex.load(), c->index + 1);
-
-  a->lineWidth = 7.5;
-  a->fillColor[1] = 0.25f;
-  a->lineColor[2] = 1.1f;
-  const double stiffness = c->stiffness;
-  c->copyStyle(*a);
-  EXPECT_EQ(c->lineWidth, 7.5);
-  for (int k = 0; k < 3; ++k) {
-    EXPECT_EQ(c->fillColor[k], a->fillColor[k]);
-    EXPECT_EQ(c->lineColor[k], a->lineColor[k]);
-  }
-  EXPECT_EQ(c->stiffness, stiffness);
 }
 
 TEST(ShapeText, TriangleColoursAndLineWidth) {
@@ -192,17 +170,6 @@ TEST(ShapeText, TriangleColoursAndLineWidth) {
   EXPECT_EQ(t[22], "0");  // 0.8 × (0, 10) + 0.2 × (0, 0)
   EXPECT_EQ(t[23], "8");
   EXPECT_EQ(t[41], "#7f0000");
-}
-
-TEST(ShapeText, NoPolygonsGivesOnlyTheStyle) {
-  useQuickModel();
-  auto shape = makeShape<RectLevelSet>(glimtest::discMask(16, 16, 8, 8, 4));
-  shape->polygons.clear();
-  shape->lineWidth = 1.0 / 3.0;
-  const auto t = tokens(shape->getSimpleTextRepresentation());
-  ASSERT_EQ(t.size(), 6u);
-  EXPECT_EQ(t[0], "color:");
-  EXPECT_EQ(t[5], "0.333333");
 }
 
 // The stiffness image is written to a file of the stated name inside a directory of this
