@@ -77,14 +77,8 @@ void ZazizEvozuEvolver::moveShapes() {
     return;
   }
   for (int pass = 0;; ++pass) {
-    for (std::size_t i = 0;; ++i) {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (i >= shapes.size()) break;
-        updateMask(static_cast<int>(i));
-        ZazizEvozuBase& shape = *shapes[i];
-        shape.move(mask, obstacleGrid, stepCount(shape.speed), 1);
-      }
+    // The list's size is read again after every step.
+    for (std::size_t i = 0; stepShape(i); ++i) {
       // Lets a paint waiting for the mutex in between steps.
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
@@ -98,12 +92,37 @@ void ZazizEvozuEvolver::moveShapes() {
   }
 }
 
+void ZazizEvozuEvolver::evolvePass() {
+  for (std::size_t i = 0; stepShape(i); ++i) {
+  }
+}
+
+bool ZazizEvozuEvolver::stepShape(std::size_t i) {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (i >= shapes.size()) return false;
+  updateMask(static_cast<int>(i));
+  ZazizEvozuBase& shape = *shapes[i];
+  shape.move(mask, obstacleGrid, stepCount(shape.speed), 1);
+  return true;
+}
+
 void ZazizEvozuEvolver::updateMask(int exclude) {
   if (shapes.empty()) return;
   const int width = shapes.front()->getWidth();
   const int height = shapes.front()->getHeight();
-  mask = vorn::Image<unsigned char>(width, height, 1);
-  obstacleGrid = FullLevelSet2D(width, height);
+  // The rebuild runs before every shape step; fresh canvas-sized buffers cost an allocation
+  // and a zero fill each time, so the last ones are refilled when nobody else shares them.
+  const bool reuse = reuseMaskBuffers && mask.getWidth() == width &&
+                     mask.getHeight() == height && mask.nchannels == 1 && mask.refcount &&
+                     mask.refcount->load() == 1 && obstacleGrid.getWidth() == width &&
+                     obstacleGrid.getHeight() == height;
+  if (reuse) {
+    obstacleGrid.xSpace = 1.0;
+    obstacleGrid.ySpace = 1.0;
+  } else {
+    mask = vorn::Image<unsigned char>(width, height, 1);
+    obstacleGrid = FullLevelSet2D(width, height);
+  }
   std::fill(obstacleGrid.values.begin(), obstacleGrid.values.end(), farAway);
   mask = 1;
   if (progressLinesEnabled()) std::printf("initting mask.\n");

@@ -76,6 +76,12 @@ class ZazizEvozuEvolver {
   /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed between passes.
   void moveShapes();
 
+  /// @brief One pass of the worker loop on the calling thread, without the sleeps: every
+  /// shape in list order has the mask rebuilt from the others and moves its steps, each
+  /// step under `mutex`. For command-line programs, benchmarks and tests.
+  /// @warning Do not call while a worker runs: both would move the shapes in turn.
+  void evolvePass();
+
   /// @brief Rebuilds `mask` and `obstacleGrid` from every shape except one.
   ///
   /// The canvas size is the first shape's. The mask becomes 1 everywhere and 0 inside the
@@ -194,6 +200,10 @@ class ZazizEvozuEvolver {
   int iterations = 150;
   /// Guards the shapes' contents, `mask` and `obstacleGrid` during a step or a paint.
   std::mutex mutex;
+  /// @brief Whether `updateMask` refills the mask and the grid in place when the canvas
+  /// size is unchanged and nobody else holds the mask's pixels, instead of allocating
+  /// both anew. The results are the same either way; off only to compare the two.
+  bool reuseMaskBuffers = true;
 
  private:
   // Guards `worker`, so that start and stop may come from different threads. The worker
@@ -207,6 +217,10 @@ class ZazizEvozuEvolver {
   std::atomic<bool> runComplete{false};
   // The document scale and image size, kept from one load to the next.
   SvgReader svgReader;
+
+  // One shape step of a pass under `mutex`: the mask rebuilt without shape i, then its
+  // move. False (and nothing done) when i is beyond the list.
+  bool stepShape(std::size_t i);
 };
 
 #endif

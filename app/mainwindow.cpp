@@ -1,0 +1,248 @@
+// glimshape — app
+// Purpose: MainWindow construction, file handling, drag and drop and the canvas commands.
+#include "app/mainwindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/multipleevolutions.h"
+#include "app/shapeframe.h"
+#include "evolver/evolver.h"
+#include "settings/optionswidget.h"
+#include "settings/selectedshapewidget.h"
+#include "settings/settings.h"
+
+MainWindow::MainWindow() : QMainWindow(nullptr) {
+  multipleEvolutions = new MultipleEvolutions(this);
+  shapeFrame = new ShapeFrame;
+  optionsWidget = new OptionsWidget;
+
+  setAcceptDrops(true);
+  createMenus();
+  createToolBars();
+
+  selectedShapeWidget = new SelectedShapeWidget(this);
+  addDockWidget(Qt::RightDockWidgetArea, selectedShapeWidget);
+  selectedShapeWidget->setShapeMutex(&shapeFrame->evolver->mutex);
+  shapeFrame->selectedShapeWidget = selectedShapeWidget;
+
+  setCentralWidget(shapeFrame);
+  resize(640, 480);
+
+  statusLabel = new QLabel;
+  statusBar()->addWidget(statusLabel, 1);
+  statusTimer = new QTimer(this);
+  connect(statusTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
+  statusTimer->start(kStatusInterval);
+  updateStatus();
+}
+
+MainWindow::~MainWindow() {
+  // The options window is a top-level window of its own.
+  delete optionsWidget;
+}
+
+ZazizEvozuEvolver& MainWindow::evolver() { return *shapeFrame->evolver; }
+
+void MainWindow::createMenus() {
+  QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+  fileMenu->addAction(tr("&Open"), this, &MainWindow::open);
+  fileMenu->addAction(tr("&Save"), this, &MainWindow::save);
+  fileMenu->addSeparator();
+  fileMenu->addAction(tr("&Multiple"), this, &MainWindow::openMultipleEvolutionsDialog);
+  fileMenu->addSeparator();
+  fileMenu->addAction(tr("E&xit"), this, &QWidget::close);
+
+  QMenu* editMenu = menuBar()->addMenu(tr("&Edit"));
+  editMenu->addAction(tr("&Options"), this, &MainWindow::options);
+}
+
+void MainWindow::createToolBars() {
+  QToolBar* evolveBar = addToolBar(tr("Evolution"));
+  evolveBar->setObjectName("evolveToolBar");
+  evolveAction = evolveBar->addAction(tr("Evolve"));
+  evolveAction->setObjectName("evolveAction");
+  evolveAction->setCheckable(true);
+  evolveAction->setChecked(false);
+  connect(evolveAction, &QAction::toggled, this, &MainWindow::evolveChecked);
+
+  QToolBar* canvasBar = addToolBar(tr("Canvas"));
+  canvasBar->setObjectName("canvasToolBar");
+  const struct {
+    const char* text;
+    const char* name;
+    void (MainWindow::*slot)();
+  } commands[] = {{"Fill", "fillAction", &MainWindow::fill},
+                  {"Reset", "resetAction", &MainWindow::reset},
+                  {"Closer", "closerAction", &MainWindow::grow},
+                  {"Occupy", "occupyAction", &MainWindow::occupy},
+                  {"Unfreeze", "unfreezeAction", &MainWindow::unfreeze}};
+  for (const auto& command : commands) {
+    QAction* action = canvasBar->addAction(QString::fromLatin1(command.text));
+    action->setObjectName(QString::fromLatin1(command.name));
+    connect(action, &QAction::triggered, this, command.slot);
+  }
+}
+
+void MainWindow::openMultipleEvolutionsDialog() {
+  multipleEvolutions->show();
+  multipleEvolutions->raise();
+}
+
+void MainWindow::open() {
+  const QString path = QFileDialog::getOpenFileName(this, tr("Open"));
+  if (!path.isEmpty()) openFile(path);
+}
+
+void MainWindow::save() {
+  const QString path =
+      QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("glim.svg"), tr("Images (*.svg)"));
+  if (!path.isEmpty()) saveFile(path);
+}
+
+void MainWindow::options() {
+  optionsWidget->show();
+  optionsWidget->raise();
+}
+
+bool MainWindow::reload() { return openFile(currentFile, FailureReport::Quiet); }
+
+void MainWindow::stopWorker() { evolver().stop(); }
+
+void MainWindow::restoreWorker() {
+  if (evolveAction->isChecked()) evolver().start();
+}
+
+bool MainWindow::openFile(const QString& path, FailureReport report) {
+  stopWorker();
+  // The panel must not go on editing a shape of the drawing being replaced.
+  selectedShapeWidget->setShape(nullptr);
+  const bool ok = evolver().loadSVG(path.toLocal8Bit().toStdString());
+  currentFile = path;
+  restoreWorker();
+  if (!ok && report == FailureReport::MessageBox)
+    reportFailure(tr("Open"), tr("Could not open the drawing\n%1").arg(path));
+  return ok;
+}
+
+bool MainWindow::saveFile(const QString& path, FailureReport report) {
+  stopWorker();
+  const bool ok = evolver().saveSVG(path.toLocal8Bit().toStdString());
+  restoreWorker();
+  if (!ok && report == FailureReport::MessageBox)
+    reportFailure(tr("Save"), tr("Could not save the drawing to\n%1").arg(path));
+  return ok;
+}
+
+void MainWindow::reportFailure(const QString& title, const QString& text) {
+  // Window-modal and not waited for: the failure may come from a drop, whose event must
+  // return before anything else is asked of the user.
+  auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::WindowModal);
+  box->show();
+}
+
+void MainWindow::startEvolution() { evolveAction->setChecked(true); }
+
+void MainWindow::stopEvolution() { evolveAction->setChecked(false); }
+
+void MainWindow::evolveChecked(bool on) {
+  if (on)
+    evolver().start();
+  else
+    evolver().stop();
+  updateStatus();
+}
+
+void MainWindow::reset() {
+  stopWorker();
+  // Reset draws the shapes' parameters anew and clears their selection.
+  selectedShapeWidget->setShape(nullptr);
+  evolver().reset();
+  restoreWorker();
+}
+
+void MainWindow::fill() {
+  stopWorker();
+  // Large holes first, with more shrinking so that narrow gaps between shapes are not
+  // taken for holes; then the smaller ones that remain.
+  evolver().fillHoles(30, 2);
+  evolver().fillHoles(10, 1);
+  evolver().fillHoles(5, 1);
+  restoreWorker();
+}
+
+void MainWindow::grow() {
+  stopEvolution();
+  stopWorker();
+  evolver().setPolygonFreeze(true);
+  evolver().moveExplicit();
+  evolver().moveExplicit();
+}
+
+void MainWindow::occupy() {
+  stopEvolution();
+  stopWorker();
+  evolver().setPolygonFreeze(true);
+  evolver().occupySpace();
+}
+
+void MainWindow::unfreeze() { evolver().setPolygonFreeze(false); }
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  std::printf("Got drag event.\n");
+  std::fflush(stdout);
+  const QMimeData* data = event->mimeData();
+  if (data->hasFormat(QStringLiteral("text/uri-list")) ||
+      data->hasFormat(QStringLiteral("image/svg+xml")) ||
+      data->hasFormat(QStringLiteral("text/plain")))
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls()) {
+    for (const QUrl& url : data->urls()) openFile(url.toLocalFile());
+  } else {
+    QString text = data->text();
+    // Drag sources end the text with a line break, which no file name here carries.
+    if (text.startsWith(QLatin1String("file:")))
+      openFile(text.remove(QLatin1String("file:")).trimmed());
+  }
+  event->acceptProposedAction();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  Settings::transferToQSettings();
+  event->accept();
+}
+
+QString MainWindow::statusText() const {
+  ZazizEvozuEvolver& e = *shapeFrame->evolver;
+  const int total = e.iterations;
+  const int done = e.getPassCount();
+  if (e.isRunComplete()) return tr("Evolution finished: pass %1 of %2").arg(done).arg(total);
+  // The counter holds the passes finished; the one under way is the next.
+  if (e.running())
+    return tr("Evolving: pass %1 of %2").arg(std::min(done + 1, total)).arg(total);
+  return tr("Not evolving");
+}
+
+void MainWindow::updateStatus() { statusLabel->setText(statusText()); }

@@ -1,0 +1,138 @@
+// glimshape — app
+// Purpose: ShapeFrame painting, picking, panning, zooming and the text drag.
+#include "app/shapeframe.h"
+
+#include <GL/gl.h>
+
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
+#include <mutex>
+
+#include "evolver/evolver.h"
+#include "settings/selectedshapewidget.h"
+
+ShapeFrame::ShapeFrame(QWidget* parent)
+    : QOpenGLWidget(parent), evolver(std::make_unique<ZazizEvozuEvolver>()) {
+  repaintTimer = new QTimer(this);
+  repaintTimer->setSingleShot(false);
+  repaintTimer->setInterval(kRepaintInterval);
+  connect(repaintTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+  repaintTimer->start();
+}
+
+ShapeFrame::~ShapeFrame() {
+  // The worker steps shapes whose drawing state lives in this view's context; it must be
+  // gone before the context and the evolver are.
+  evolver->stop();
+}
+
+void ShapeFrame::setupProjection() {
+  const double aspect = double(width()) / double(std::max(1, height()));
+  glLoadIdentity();
+  glOrtho(-aspect, aspect, -1.0, 1.0, -1.0, 1.0);
+}
+
+void ShapeFrame::setupModelview() {
+  glLoadIdentity();
+  glScalef(zoom, zoom, 1.0f);
+  glTranslatef(-center.x, -center.y, 0.0f);
+  // The shapes draw canvas row 0 at the bottom; the drawing's file has it at the top.
+  glScalef(1.0f, -1.0f, 1.0f);
+}
+
+vorn::Vec2<double> ShapeFrame::toWorld(const QPoint& pixel) const {
+  const double w = std::max(1, width());
+  const double h = std::max(1, height());
+  const double aspect = w / h;
+  return vorn::Vec2<double>(center.x + ((pixel.x() / w - 0.5) * 2.0 * aspect) / zoom,
+                            center.y + ((0.5 - pixel.y() / h) * 2.0) / zoom);
+}
+
+int ShapeFrame::pick(const QPoint& pixel) {
+  const vorn::Vec2<double> world = toWorld(pixel);
+  // The canvas is shown upside up (see setupModelview): the shapes' y runs the other way.
+  const int index = evolver->hit(world.x, -world.y);
+  std::shared_ptr<ZazizEvozuBase> picked;
+  {
+    std::lock_guard<std::mutex> lock(evolver->mutex);
+    for (const std::shared_ptr<ZazizEvozuBase>& shape : evolver->shapes) shape->selected = false;
+    if (index >= 0 && size_t(index) < evolver->shapes.size()) {
+      picked = evolver->shapes[size_t(index)];
+      picked->selected = true;
+    }
+  }
+  if (selectedShapeWidget) selectedShapeWidget->setShape(picked);
+  return picked ? index : -1;
+}
+
+QMimeData* ShapeFrame::createDragData() {
+  const std::string text = evolver->getSimpleTextRepresentation();
+  auto* data = new QMimeData;
+  data->setText(QString::fromLocal8Bit(text.data(), int(text.size())));
+  return data;
+}
+
+void ShapeFrame::initializeGL() {
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void ShapeFrame::resizeGL(int w, int h) {
+  const qreal ratio = devicePixelRatioF();
+  glViewport(0, 0, GLsizei(std::lround(w * ratio)), GLsizei(std::lround(h * ratio)));
+}
+
+void ShapeFrame::paintGL() {
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  // The widget composes its frame buffer with alpha: translucent fills would make the
+  // window show through, so alpha stays 1 whatever the shapes blend.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+
+  glMatrixMode(GL_PROJECTION);
+  setupProjection();
+  glMatrixMode(GL_MODELVIEW);
+  setupModelview();
+  evolver->drawGL();
+
+  // The shapes unmask every channel for their fills; put the alpha back to opaque.
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+void ShapeFrame::mousePressEvent(QMouseEvent* event) {
+  lastMouse = event->position().toPoint();
+  mouseButtons = event->buttons();
+  if (mouseButtons & Qt::LeftButton) {
+    auto* drag = new QDrag(this);
+    drag->setMimeData(createDragData());
+    drag->exec(Qt::CopyAction);
+  } else if (mouseButtons & Qt::RightButton) {
+    pick(lastMouse);
+  }
+}
+
+void ShapeFrame::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint position = event->position().toPoint();
+  if (mouseButtons & Qt::MiddleButton) {
+    const float h = float(std::max(1, height()));
+    const QPoint delta = position - lastMouse;
+    center.x -= (2.0f * float(delta.x()) / h) / zoom;
+    center.y += (2.0f * float(delta.y()) / h) / zoom;
+  }
+  lastMouse = position;
+  update();
+}
+
+void ShapeFrame::mouseReleaseEvent(QMouseEvent*) {}
+
+void ShapeFrame::wheelEvent(QWheelEvent* event) {
+  // One notch (120) scales by 0.99^−6; smooth-scrolling devices send fractions of that.
+  zoom *= float(std::pow(0.99, -double(event->angleDelta().y()) / 20.0));
+  update();
+}
