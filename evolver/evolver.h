@@ -29,8 +29,9 @@
 /// shape list stop the worker first.
 ///
 /// @warning Never call `start`, `stop`, `setShapes`, `reset`, `setPolygonFreeze`, `drawGL`,
-///          `hit` or `getSimpleTextRepresentation` while holding `mutex`: they take it (or
-///          wait for a worker that needs it) themselves.
+///          `hit`, `getSimpleTextRepresentation` or the canvas operations (`getCloseImage`,
+///          `moveExplicit`, `occupySpace`, `fillHoles`) while holding `mutex`: they take it
+///          (or wait for a worker that needs it) themselves.
 class ZazizEvozuEvolver {
  public:
   /// An empty drawing: no shapes, a 1 × 1 obstacle grid holding 0.0, an empty mask.
@@ -161,9 +162,19 @@ class ZazizEvozuEvolver {
   // --- Canvas operations (run with no worker present) -----------------------------------
 
   /// @brief Canvas-size image, two channels: the indices of the shapes with the smallest and
-  /// the second smallest level-set value at each pixel. Takes `mutex`.
+  /// the second smallest level-set value at each pixel (ties to the earlier shape; a pixel
+  /// only one shape reached keeps 0 in channel 1). Takes `mutex`.
+  /// @return an empty image when there are no shapes.
   vorn::Image<unsigned int> getCloseImage();
   /// @brief Pulls facing outlines together by moving the shapes' polygon points.
+  ///
+  /// A vertex is on the border between its shape and shape j when its pixel names exactly
+  /// those two in the close image; it pulls towards the nearest border vertex of j closer
+  /// than 3 pixels. The pulls are smoothed along each loop (24 five-point averaging passes)
+  /// and every vertex moves a quarter of its smoothed pull; prints "average move: %f".
+  /// Level sets are not changed. Takes `mutex` after the close image.
+  /// @warning Does nothing (prints nothing) without shapes. A vertex whose pixel lies off
+  ///          the canvas, or whose coordinates are not finite, is on no border.
   void moveExplicit();
   /// @brief Smooths one shape's per-point offsets along its polygons.
   /// @param offsets per contour point (pixels), changed in place.
@@ -175,14 +186,27 @@ class ZazizEvozuEvolver {
   static void normalizeOffsets(std::vector<vorn::Vec2<float>>& offsets,
                                std::vector<float>& weights);
   /// @brief Lets every shape, least stiff first, take up the free space around it.
+  ///
+  /// Each shape's inside is dilated by 3 pixels, smoothed by one curvature step, and the
+  /// outline (closed along the canvas border) is cut against every other shape's current
+  /// polygons; it replaces the shape's points and polygons, its level set is kept. Equal
+  /// stiffness goes in list order, a stiffness that is not a number last. Takes `mutex`.
+  /// @warning An outline the clipper refuses (bad indices, non-finite points) is not cut
+  ///          against.
   void occupySpace();
   /// @brief Turns every free region larger than minSize pixels after shrinking into a new
   /// shape, appended to the list.
+  ///
+  /// Stops the worker, rebuilds the mask, then works under `mutex`. The two-pixel canvas
+  /// frame never counts as free. New shapes get 0.8 × their stiffness and the style of the
+  /// shape ⌊drand48() × 0.999 × N⌋ (N counting the new one).
   /// @param minSize regions of at most this many pixels (after shrinking) stay free.
   /// @param shrinkRadius shrinking radius (pixels), 0 for none.
   void fillHoles(int minSize, int shrinkRadius);
   /// @brief Labels the 4-connected regions of nonzero pixels of `free`.
-  /// @param labels receives the label of every pixel (0 for taken pixels).
+  /// Regions are numbered from 1 in scan order (rows from the top, columns from the left).
+  /// @param labels receives the label of every pixel (0 for taken pixels); an image of
+  /// another size or channel count is replaced by one of the free image's size.
   /// @return the size (pixels) of each region, by label.
   static std::vector<int> findHoles(const vorn::Image<unsigned char>& free,
                                     vorn::Image<unsigned int>& labels);

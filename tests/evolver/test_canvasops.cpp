@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "common/canvas_shapes.h"
+#include "canvas_shapes.h"
 
 namespace {
 

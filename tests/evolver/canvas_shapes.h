@@ -1,7 +1,7 @@
-// glimshape — tests/common
+// glimshape — tests/evolver
 // Purpose: real shapes made from drawn masks, for the tests of the canvas operations.
-#ifndef TESTS_COMMON_CANVAS_SHAPES_H
-#define TESTS_COMMON_CANVAS_SHAPES_H
+#ifndef TESTS_EVOLVER_CANVAS_SHAPES_H
+#define TESTS_EVOLVER_CANVAS_SHAPES_H
 
 #include <sys/stat.h>
 
