@@ -38,6 +38,10 @@ class GrowArray {
     return items[static_cast<std::size_t>(count++)];
   }
 
+  /// @brief Forgets every item but keeps the slots, so refilling allocates nothing until
+  /// the array outgrows its capacity.
+  void clear() { count = 0; }
+
   int size() const { return count; }
   int getCapacity() const { return capacity; }
   int getIncrement() const { return increment; }
@@ -115,6 +119,12 @@ class PointHash {
   }
 
   bool contains(int x, int y) const { return find(x, y) != nullptr; }
+
+  /// @brief Forgets every point but keeps the buckets' storage for the next filling.
+  void clear() {
+    for (GrowArray<Entry>& b : table) b.clear();
+    count = 0;
+  }
 
   /// Number of stored points.
   int size() const { return count; }

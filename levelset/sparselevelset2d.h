@@ -116,10 +116,13 @@ class SparseLevelSet2D : public LevelSet2D {
   /// distance, marches outward on each side (outside first) with an indexed min-heap and
   /// stops spreading beyond 3.1 × max(hx, hy); the band becomes the cells reached, with
   /// state × distance (negative inside). The march does not step off the canvas.
-  /// Prints "doing FMM." and "step fmm: <seeds>" on stdout.
-  /// @warning Without a sign change between stored neighbours there are no seeds and the
-  ///          band ends up empty. An allocation failure throws and leaves the band as it
-  ///          was.
+  /// Prints "doing FMM." and "step fmm: <seeds>" on stdout. The working state is kept per
+  /// thread between calls (buckets, heap, spare map nodes), so repeated calls on bands of
+  /// similar size allocate almost nothing.
+  /// @warning Without a sign change between stored neighbours there are no seeds: the band
+  ///          is kept as it is (every value stays on its side), so a shape that has grown
+  ///          over the whole canvas keeps its values. An allocation failure throws and
+  ///          leaves the band as it was.
   void ensureSignedDistanceFMM();
 
   /// @brief The distance (pixels) from the seed cell (x, y) to the contour, from its own

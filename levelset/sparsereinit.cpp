@@ -6,7 +6,6 @@
 #include <iostream>
 #include <limits>
 #include <memory>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,14 +17,6 @@
 namespace {
 
 using Cell = std::pair<int, int>;
-
-// Keys cells as y × 2048 + x.
-struct HashPair {
-  std::size_t operator()(const Cell& c) const {
-    return static_cast<std::size_t>(static_cast<unsigned>(c.second) * 2048u +
-                                    static_cast<unsigned>(c.first));
-  }
-};
 
 // The fixed-capacity Heap of libtorsk, moved into one twice as large whenever the next id
 // would not fit. Ids are handed out without reuse, and the count of cells a march reaches
@@ -43,6 +34,11 @@ class GrowingHeap {
   void update(int id, double key) { heap->update(id, key, 0); }
   int peek() const { return heap->peek(); }
   int remove(double* key) { return heap->remove(key); }
+  int getCapacity() const { return capacity; }
+  // Empties the heap; a march that ended normally has already emptied it.
+  void removeAll() {
+    if (heap->peek() != -1) heap->removeAll();
+  }
 
  private:
   void grow(int id) {
@@ -59,6 +55,55 @@ class GrowingHeap {
 
   int capacity;
   std::unique_ptr<Heap> heap;
+};
+
+// One cell of the new band.
+struct BandCell {
+  int x, y;
+  double value;
+};
+
+// Working state of the re-initialisation, kept between calls; every part is emptied, not
+// freed, by `prepare`.
+struct FmmScratch {
+  PointHash<char> state{1};
+  PointHash<double> distance{1};
+  PointHash<int> heapId{1};
+  std::vector<Cell> seeds;
+  std::vector<Cell> trial;
+  std::vector<BandCell> band;  // the new band in row and column order
+  std::vector<int> rowStart;   // where each row's cells begin in band
+  std::vector<int> rowNext;
+  std::vector<SparseLevelSet2D::Row::node_type> nodes;  // spare map nodes
+  std::unique_ptr<GrowingHeap> heap;
+
+  // Empties everything for a band that wants about `buckets` buckets. The maps are
+  // rebuilt only when their bucket count is too small or more than twice too large, so
+  // a band whose size drifts from step to step keeps its buckets.
+  void prepare(int buckets) {
+    const int current = state.bucketCount();
+    if (current < buckets || current / 2 > buckets) {
+      state = PointHash<char>(buckets);
+      distance = PointHash<double>(buckets);
+      heapId = PointHash<int>(buckets);
+    } else {
+      state.clear();
+      distance.clear();
+      heapId.clear();
+    }
+    seeds.clear();
+    trial.clear();
+    band.clear();
+  }
+
+  // The heap, empty, with room for at least `capacity` ids.
+  GrowingHeap& heapFor(int capacity) {
+    if (!heap || heap->getCapacity() < capacity)
+      heap.reset(new GrowingHeap(capacity));
+    else
+      heap->removeAll();
+    return *heap;
+  }
 };
 
 // The 4-neighbours in the order in which the march visits them.
@@ -147,12 +192,17 @@ double SparseLevelSet2D::estimateDistance(const PointHash<double>& distance,
 
 void SparseLevelSet2D::ensureSignedDistanceFMM() {
   if (progressLinesEnabled()) std::cout << "doing FMM." << std::endl;
+  // The working state lives on between calls, as the dense re-initialisation's does: a
+  // shape re-initialises after every step, and fresh buckets, heap arrays and map nodes
+  // cost more than the march itself. Each thread has its own.
+  thread_local FmmScratch work;
   // At least 1001 buckets, more for long bands, so that buckets stay a few entries long and
   // the work grows linearly with the band rather than with its square.
-  const int buckets = std::max(fmmBuckets, getCellCount() | 1);
-  PointHash<char> state(buckets);
-  PointHash<double> distance(buckets);
-  std::vector<Cell> seeds;
+  const int cells = getCellCount();
+  work.prepare(std::max(fmmBuckets, cells | 1));
+  PointHash<char>& state = work.state;
+  PointHash<double>& distance = work.distance;
+  std::vector<Cell>& seeds = work.seeds;
 
   auto seed = [&](int x, int y, double v) {
     if (state.contains(x, y)) return;
@@ -189,11 +239,15 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
     std::printf("step fmm: %d\n", state.size());
     std::fflush(stdout);
   }
+  // Without a sign change there is no contour to measure from. Every stored value is
+  // already on its side (a shape that has grown over the whole canvas, or one that has
+  // not reached it yet), so the band stays as it is rather than being thrown away.
+  if (seeds.empty()) return;
 
   const double limit = bandLimit * std::max(getXSpace(), getYSpace());
-  GrowingHeap heap(3 * std::max(getCellCount(), 64));
-  std::vector<Cell> trial;
-  std::unordered_map<Cell, int, HashPair> heapId(100);
+  GrowingHeap& heap = work.heapFor(3 * std::max(cells, 64));
+  std::vector<Cell>& trial = work.trial;
+  PointHash<int>& heapId = work.heapId;
 
   // The march stays on the canvas. Seeds separate the two sides only along edges between
   // stored cells, so a front allowed to step off the canvas could walk round the seeds and
@@ -204,7 +258,7 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
     const double t = estimateDistance(distance, state, label, x, y);
     const int id = static_cast<int>(trial.size());
     heap.insert(id, t);
-    heapId[Cell(x, y)] = id;
+    heapId(x, y) = id;
     trial.emplace_back(x, y);
     state(x, y) = 2;
   };
@@ -231,31 +285,58 @@ void SparseLevelSet2D::ensureSignedDistanceFMM() {
         if (s == nullptr) {
           addTrial(label, nx, ny);
         } else if (*s == 2) {
-          heap.update(heapId[Cell(nx, ny)], estimateDistance(distance, state, label, nx, ny));
+          heap.update(*heapId.find(nx, ny), estimateDistance(distance, state, label, nx, ny));
         }
       }
     }
   }
 
-  // Cells in row and column order, so that each row is built by appending.
-  std::vector<std::pair<Cell, double>> band;
-  band.reserve(static_cast<std::size_t>(distance.size()));
+  // Cells in row and column order, so that each row is built by appending: counted into
+  // their rows first, then each row's few cells sorted by column.
+  std::vector<BandCell>& band = work.band;
+  std::vector<int>& rowStart = work.rowStart;
+  rowStart.assign(static_cast<std::size_t>(height) + 1, 0);
+  distance.forEach([&](int, int y, double) { ++rowStart[static_cast<std::size_t>(y) + 1]; });
+  for (int y = 0; y < height; ++y)
+    rowStart[static_cast<std::size_t>(y) + 1] += rowStart[static_cast<std::size_t>(y)];
+  band.resize(static_cast<std::size_t>(distance.size()));
   // A distance of 0 on the outside would read as inside; the smallest positive value keeps
   // every cell on its side.
   const double tiny = std::numeric_limits<double>::denorm_min();
-  distance.forEach([&](int x, int y, double d) {
-    const int s = *state.find(x, y);
-    band.emplace_back(Cell(y, x), s > 0 ? std::max(d, tiny) : -d);
-  });
-  std::sort(band.begin(), band.end(),
-            [](const std::pair<Cell, double>& a, const std::pair<Cell, double>& b) {
-              return a.first < b.first;
-            });
-  // Built aside and swapped in, so that a failed allocation leaves the old band intact.
-  std::vector<Row> fresh(static_cast<std::size_t>(height));
-  for (const auto& c : band) {
-    Row& row = fresh[static_cast<std::size_t>(c.first.first)];
-    row.emplace_hint(row.end(), c.first.second, c.second);
+  {
+    std::vector<int>& next = work.rowNext;
+    next.assign(rowStart.begin(), rowStart.end() - 1);
+    distance.forEach([&](int x, int y, double d) {
+      const int s = *state.find(x, y);
+      band[static_cast<std::size_t>(next[static_cast<std::size_t>(y)]++)] =
+          BandCell{x, y, s > 0 ? std::max(d, tiny) : -d};
+    });
   }
-  rows.swap(fresh);
+  for (int y = 0; y < height; ++y)
+    std::sort(band.begin() + rowStart[static_cast<std::size_t>(y)],
+              band.begin() + rowStart[static_cast<std::size_t>(y) + 1],
+              [](const BandCell& a, const BandCell& b) { return a.x < b.x; });
+
+  // The new band reuses the map nodes of the old one. Every node it needs is at hand
+  // before the old rows are touched, so a failed allocation leaves the old band intact.
+  std::vector<Row::node_type>& nodes = work.nodes;
+  const std::size_t have = nodes.size() + static_cast<std::size_t>(cells);
+  nodes.reserve(std::max(have, band.size()));
+  for (std::size_t k = have; k < band.size(); ++k) {
+    Row spare;
+    nodes.push_back(spare.extract(spare.emplace(0, 0.0).first));
+  }
+  for (Row& row : rows)
+    while (!row.empty()) nodes.push_back(row.extract(row.begin()));
+  for (const auto& c : band) {
+    Row::node_type node = std::move(nodes.back());
+    nodes.pop_back();
+    node.key() = c.x;
+    node.mapped() = c.value;
+    Row& row = rows[static_cast<std::size_t>(c.y)];
+    row.insert(row.end(), std::move(node));
+  }
+  // Spares are kept up to the size of this band: enough for the next step of a growing
+  // shape, without holding on to the nodes of a large shape for good.
+  if (nodes.size() > band.size()) nodes.resize(band.size());
 }

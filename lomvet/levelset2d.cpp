@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "lomvet/differences.h"
 #include "lomvet/marchingsquares.h"
@@ -38,6 +39,30 @@ auto differencesOf(const FullLevelSet2D& g) {
 FullLevelSet2D::FullLevelSet2D() = default;
 
 FullLevelSet2D::FullLevelSet2D(int w, int h) { resize(w, h); }
+
+// The sizes go with the arrays: a moved-from grid that kept them would index its empty
+// arrays on the next read.
+FullLevelSet2D::FullLevelSet2D(FullLevelSet2D&& other) noexcept
+    : LevelSet2D(other),
+      width(std::exchange(other.width, 0)),
+      height(std::exchange(other.height, 0)),
+      values(std::move(other.values)),
+      updateBuffer(std::move(other.updateBuffer)) {
+  other.values.clear();
+  other.updateBuffer.clear();
+}
+
+FullLevelSet2D& FullLevelSet2D::operator=(FullLevelSet2D&& other) noexcept {
+  if (this == &other) return *this;
+  LevelSet2D::operator=(other);
+  width = std::exchange(other.width, 0);
+  height = std::exchange(other.height, 0);
+  values = std::move(other.values);
+  updateBuffer = std::move(other.updateBuffer);
+  other.values.clear();
+  other.updateBuffer.clear();
+  return *this;
+}
 
 FullLevelSet2D::~FullLevelSet2D() = default;
 

@@ -89,9 +89,11 @@ class FullLevelSet2D : public LevelSet2D {
   /// @warning Negative sizes give an empty grid; a size too large to allocate throws.
   FullLevelSet2D(int width, int height);
   FullLevelSet2D(const FullLevelSet2D&) = default;
-  FullLevelSet2D(FullLevelSet2D&&) noexcept = default;
+  /// @brief Takes the other grid's arrays; the other becomes a valid empty 0 × 0 grid.
+  FullLevelSet2D(FullLevelSet2D&& other) noexcept;
   FullLevelSet2D& operator=(const FullLevelSet2D&) = default;
-  FullLevelSet2D& operator=(FullLevelSet2D&&) noexcept = default;
+  /// @brief Takes the other grid's arrays; the other becomes a valid empty 0 × 0 grid.
+  FullLevelSet2D& operator=(FullLevelSet2D&& other) noexcept;
   ~FullLevelSet2D() override;
 
   int getWidth() const override { return width; }

@@ -70,6 +70,26 @@ struct BorderCycle {
   }
 };
 
+// A border that is inside all round: one loop through the four corners.
+void appendBorderLoop(ContourPoints& points, ContourEdges& edges, const BorderCycle& cycle) {
+  const double xm = cycle.w - 1, ym = cycle.h - 1;
+  const int base = static_cast<int>(points.size());
+  points.emplace_back(0.0, 0.0);
+  points.emplace_back(xm, 0.0);
+  points.emplace_back(xm, ym);
+  points.emplace_back(0.0, ym);
+  for (int k = 0; k < 4; ++k) edges.emplace_back(base + k, base + (k + 1) % 4);
+}
+
+// Whether a border that stores no cell lies inside: the side of the last stored cell of the
+// first row that stores any (false when nothing is stored at all).
+bool borderInsideFromRows(const LevelSet2D& ls, int w, int h) {
+  for (int y = 0; y < h; ++y)
+    for (int x = w - 1; x >= 0; --x)
+      if (ls.have(x, y)) return !(ls.get(x, y) > 0);
+  return false;
+}
+
 }  // namespace
 
 void addBorderEdges(ContourPoints& points, ContourEdges& edges, const LevelSet2D* ls) {
@@ -92,7 +112,13 @@ void addBorderEdges(ContourPoints& points, ContourEdges& edges, const LevelSet2D
     known[static_cast<std::size_t>(i)] = true;
     if (firstKnown < 0) firstKnown = i;
   }
-  if (firstKnown < 0) return;
+  if (firstKnown < 0) {
+    // No border cell is stored, so no contour reaches the border and the whole border lies
+    // on one side. Take that side as the scan-line fill does: the cells right of a row's
+    // last stored cell share its side, so the first row that stores anything tells it.
+    if (borderInsideFromRows(*ls, cycle.w, cycle.h)) appendBorderLoop(points, edges, cycle);
+    return;
+  }
   for (int k = 1; k < n; ++k) {
     const int i = (firstKnown + k) % n;
     if (state[static_cast<std::size_t>(i)] < 0)
@@ -105,14 +131,7 @@ void addBorderEdges(ContourPoints& points, ContourEdges& edges, const LevelSet2D
       crossings.push_back(i);
 
   if (crossings.empty()) {
-    if (state[0] != 1) return;
-    const int base = static_cast<int>(points.size());
-    const double xm = cycle.w - 1, ym = cycle.h - 1;
-    points.emplace_back(0.0, 0.0);
-    points.emplace_back(xm, 0.0);
-    points.emplace_back(xm, ym);
-    points.emplace_back(0.0, ym);
-    for (int k = 0; k < 4; ++k) edges.emplace_back(base + k, base + (k + 1) % 4);
+    if (state[0] == 1) appendBorderLoop(points, edges, cycle);
     return;
   }
 

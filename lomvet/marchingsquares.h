@@ -47,7 +47,10 @@ struct MarchingSquares {
 /// run covers) to the contour's end at the second crossing. Contour ends are matched to
 /// existing points with a degree of 1 at the crossing position; a crossing without one gets
 /// a new point. A border that is inside all round becomes one loop through the four
-/// corners. Border cells where `have` is false take the side of the cell before them.
+/// corners. Border cells where `have` is false take the side of the cell before them; when
+/// no border cell is stored at all, the border takes the side of the last stored cell of
+/// the first row that stores any (the side a scan-line fill gives the cells to its right),
+/// so a shape that holds the whole border keeps its outer loop.
 /// @param points contour points from getLinesUnique (appended to).
 /// @param edges contour segments from getLinesUnique (appended to).
 /// @param ls the level set, read through its interface in canvas coordinates.

@@ -115,6 +115,8 @@ template <>
 Image<float> Image<unsigned char>::edt(int c) const {
   const int w = width, h = height, nc = nchannels;
   if (w <= 0 || h <= 0 || nc <= 0) return Image<float>(std::max(w, 0), std::max(h, 0), 3);
+  // A released image keeps its sizes but has no pixels.
+  if (!data) return Image<float>(0, 0, 3);
   if (c < 0 || c >= nc) throw index_error();
 
   Image<float> out(w, h, 3);
@@ -309,14 +311,16 @@ void sedPasses(const unsigned char* m, int w, int h, int nc, float* out) {
     relaxFromLeft(row(y), w);
     relaxFromRight(row(y), w);
   }
-  // Going up, the left neighbour comes first; the row below and the right neighbour then
-  // follow within one right-to-left sweep, which is the same as the row below for every
-  // pixel first (it reads only the other row), then the right neighbour.
+  // Going up, the row below and the right neighbour come first, within one right-to-left
+  // sweep (the same as the row below for every pixel first, since it reads only the other
+  // row, then the right neighbour); the left neighbour follows, so that what the row below
+  // brings travels along the row both ways. Taking the left neighbour first let it travel
+  // leftwards only, and distances came out pixels too long on larger masks.
   for (int y = h - 2; y >= 1; --y) {
-    relaxFromLeft(row(y), w);
     const SedRows<C, S> p = row(y), down = row(y + 1);
     relaxFromRow(p.vx, p.vy, p.s, down.vx, down.vy, down.s, w, 1);
     relaxFromRight(row(y), w);
+    relaxFromLeft(row(y), w);
   }
 
   const float far = float(std::sqrt(double(w) * w + double(h) * h));
@@ -489,11 +493,12 @@ void sedInPlace(const unsigned char* m, int w, int h, int nc, float* out) {
     cellsFromLeft(row, w);
     cellsFromRight(row, w);
   }
+  // Going up: the row below, the right neighbour, then the left one (see sedPasses).
   for (int y = h - 2; y >= 1; --y) {
     cell_t* row = cells + size_t(y) * w;
-    cellsFromLeft(row, w);
     cellsFromRow(row, row + w, w, 1);
     cellsFromRight(row, w);
+    cellsFromLeft(row, w);
   }
 
   const float far = float(std::sqrt(double(w) * w + double(h) * h));
@@ -506,6 +511,8 @@ template <>
 Image<float> Image<unsigned char>::edt_8sed(int c) const {
   const int w = width, h = height, nc = nchannels;
   if (w <= 0 || h <= 0 || nc <= 0) return Image<float>(std::max(w, 0), std::max(h, 0), 1);
+  // A released image keeps its sizes but has no pixels.
+  if (!data) return Image<float>(0, 0, 1);
   if (c < 0 || c >= nc) throw index_error();
   Image<float> out(w, h, 1);
   if (std::max(w, h) < kFarAway / 2)

@@ -112,6 +112,8 @@ class Image {
   static T representationMax();
 
   /// Drops this image's share of the buffer; frees it when this was the last sharer.
+  /// The sizes stay; every operation treats the image as one without pixels (saving it
+  /// fails, transforms give 0 × 0 images).
   void release();
 
   // ---- Access -------------------------------------------------------------------------
@@ -332,16 +334,17 @@ class Image {
   ///   few pixels farther than the nearest. Without any boundary point, pixels of marked
   ///   blocks get 1e8 and (0, 0). A pixel whose block holds no scanned non-zero pixel is
   ///   reported on stderr ("Fatal error, no pot for (x,y)") and searched against every
-  ///   boundary point (−1 when there is none). A channel outside the image throws
-  ///   index_error.
+  ///   boundary point (−1 when there is none). A released image gives a 0 × 0 image. A
+  ///   channel outside the image throws index_error.
   Image<float> edt(int c) const;
   /// @brief Signed distance to the boundary points of channel c (collected over
   /// 1 ≤ x ≤ w − 2, 1 ≤ y ≤ h − 2) by the 8-point sequential Euclidean method
   /// (Danielsson 1980): two raster passes propagating offset vectors.
   /// @return one channel: +d on non-zero pixels, −d on zero pixels, d in pixels.
-  /// @warning Not exact where boundary points compete (errors up to about 1.5 pixels on
-  ///   scattered points). The outermost rows and columns, and every pixel when there is
-  ///   no boundary point, hold ±√(w² + h²). A channel outside the image throws index_error.
+  /// @warning Not exact where boundary points compete (errors below about 0.1 pixel on
+  ///   random masks). The outermost rows and columns, and every pixel when there is no
+  ///   boundary point, hold ±√(w² + h²). A released image gives a 0 × 0 image. A channel
+  ///   outside the image throws index_error.
   Image<float> edt_8sed(int c) const;
 
   // ---- Textures -----------------------------------------------------------------------

@@ -162,10 +162,12 @@ bool readInt(ByteSource& in, int& value) {
 
 long long elementCount(long long w, long long h, long long c) {
   if (w < 0 || h < 0 || c < 0) return -1;
-  if (w == 0 || h == 0 || c == 0) return 0;
-  if (w > INT_MAX / h) return -1;
+  // The pixel count is bounded whatever the channel count: an image of no channels still
+  // has its width × height pixels to address and resize.
+  if (w > INT_MAX || h > INT_MAX) return -1;
   const long long wh = w * h;
-  if (wh > INT_MAX / c) return -1;
+  if (wh > INT_MAX) return -1;
+  if (c != 0 && wh > INT_MAX / c) return -1;
   return wh * c;
 }
 
@@ -192,6 +194,11 @@ bool canStoreTGA(const Image<unsigned char>& image, const char* what) {
   }
   if (image.nchannels < 1 || image.nchannels > 4) {
     std::printf("TGA %s: %d channels cannot be stored (1 to 4)\n", what, image.nchannels);
+    return false;
+  }
+  if (image.width > 0 && image.height > 0 && !image.data) {
+    std::printf("TGA %s: the %dx%d image has no pixels (its buffer was released)\n", what,
+                image.width, image.height);
     return false;
   }
   return true;
@@ -277,7 +284,9 @@ bool decodeTGA(ByteSource& in, Image<unsigned char>& out) {
       }
       const int count = (header & 0x7F) + 1;
       const long long pos = static_cast<long long>(row) * width + col;
-      if (pos + count > pixels) {
+      // A run packet is cut at the end of its row (with a warning) in every row, the last
+      // one included; a raw packet brings its pixels with it and must fit.
+      if (!(header & 0x80) && pos + count > pixels) {
         std::printf("TGA %s: RLE packet of %d pixels at %d %d runs past the last pixel\n", name,
                     count, col, row);
         return false;
@@ -497,6 +506,12 @@ bool decodeRFI(ByteSource& in, Image<float>& out) {
     return false;
   }
   const int width = int32LE(h), height = int32LE(h + 4), channels = int32LE(h + 8);
+  // An image of no channels holds no elements, so every pixel read from it would lie
+  // outside its buffer.
+  if (channels < 1) {
+    std::printf("RFI %s: %d channels, at least 1 is needed\n", name, channels);
+    return false;
+  }
   const long long elements = elementCount(width, height, channels);
   if (elements < 0) {
     std::printf("RFI %s: size %dx%dx%d is negative or too large\n", name, width, height,

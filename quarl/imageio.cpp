@@ -146,43 +146,76 @@ std::vector<std::string> ImageIOPluginManager::getPluginDirectories() const {
 
 void ImageIOPluginManager::loadImagePlugins() {
   if (loaded.load(std::memory_order_acquire)) return;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (loaded.load(std::memory_order_relaxed)) return;
-  loadLocked();
-  loaded.store(true, std::memory_order_release);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      if (loaded.load(std::memory_order_relaxed)) return;
+      if (!loading) break;
+      // A plug-in being loaded reads or writes an image: it goes on with what is loaded.
+      if (loader == std::this_thread::get_id()) return;
+      loadDone.wait(lock);
+    }
+    loading = true;
+    loader = std::this_thread::get_id();
+  }
+  // Whatever happens, loading is over afterwards (a failed load is not repeated, which
+  // would add the built-ins twice) and the waiting threads go on.
+  struct Finish {
+    ImageIOPluginManager& manager;
+    ~Finish() {
+      {
+        std::lock_guard<std::mutex> lock(manager.mutex);
+        manager.loading = false;
+        manager.loader = std::thread::id();
+        manager.loaded.store(true, std::memory_order_release);
+      }
+      manager.loadDone.notify_all();
+    }
+  } finish{*this};
+  loadAll();
 }
 
-void ImageIOPluginManager::loadLocked() {
-  if (useDefaultDirectory) {
-    // The environment lets a program run against plug-ins that are not installed yet.
-    const char* env = std::getenv("QUARL_PLUGIN_DIR");
-    directories.assign(1, env && *env ? std::string(env) : std::string(QUARL_PLUGIN_DIR));
-  }
+// The lock is held only to change the lists and the log, never while plug-in code runs
+// (dlopen runs the library's constructors, dlclose its destructors, and the queries are
+// the plug-in's own functions): a plug-in that reads an image from there would otherwise
+// wait for the lock its own loading holds.
+void ImageIOPluginManager::loadAll() {
+  std::vector<std::string> dirs;
+  locked([&] {
+    if (useDefaultDirectory) {
+      // The environment lets a program run against plug-ins that are not installed yet.
+      const char* env = std::getenv("QUARL_PLUGIN_DIR");
+      directories.assign(1, env && *env ? std::string(env) : std::string(QUARL_PLUGIN_DIR));
+    }
+    dirs = directories;
 
-  readPlugins.push_back(new io_read_plugin_t(nullptr, jpeg_readPluginGetName(),
-                                             extensionVector(jpeg_readExtensions()),
-                                             jpeg_readImage));
-  writePlugins.push_back(new io_write_plugin_t(nullptr, jpeg_writePluginGetName(),
-                                               extensionVector(jpeg_writeExtensions()),
-                                               jpeg_writeImage));
-  readPlugins.push_back(new io_read_plugin_t(nullptr, png_readPluginGetName(),
-                                             extensionVector(png_readExtensions()),
-                                             png_readImage));
-  writePlugins.push_back(new io_write_plugin_t(nullptr, png_writePluginGetName(),
-                                               extensionVector(png_writeExtensions()),
-                                               png_writeImage));
-  log << "static plugins read: " << readPlugins.size() << " write: " << writePlugins.size()
-      << "\n";
+    readPlugins.push_back(new io_read_plugin_t(nullptr, jpeg_readPluginGetName(),
+                                               extensionVector(jpeg_readExtensions()),
+                                               jpeg_readImage));
+    writePlugins.push_back(new io_write_plugin_t(nullptr, jpeg_writePluginGetName(),
+                                                 extensionVector(jpeg_writeExtensions()),
+                                                 jpeg_writeImage));
+    readPlugins.push_back(new io_read_plugin_t(nullptr, png_readPluginGetName(),
+                                               extensionVector(png_readExtensions()),
+                                               png_readImage));
+    writePlugins.push_back(new io_write_plugin_t(nullptr, png_writePluginGetName(),
+                                                 extensionVector(png_writeExtensions()),
+                                                 png_writeImage));
+    log << "static plugins read: " << readPlugins.size() << " write: " << writePlugins.size()
+        << "\n";
+  });
 
-  for (const std::string& dir : directories) loadDirectory(dir);
+  for (const std::string& dir : dirs) loadDirectory(dir);
 
-  log << "done loading\n";
-  log << "have " << readPlugins.size() << " read plugs\n";
-  for (const io_read_plugin_t* p : readPlugins)
-    log << "\tname: " << p->name << " (" << p->extensionString() << ")\n";
-  log << "have " << writePlugins.size() << " write plugs\n";
-  for (const io_write_plugin_t* p : writePlugins)
-    log << "\tname: " << p->name << " (" << p->extensionString() << ")\n";
+  locked([&] {
+    log << "done loading\n";
+    log << "have " << readPlugins.size() << " read plugs\n";
+    for (const io_read_plugin_t* p : readPlugins)
+      log << "\tname: " << p->name << " (" << p->extensionString() << ")\n";
+    log << "have " << writePlugins.size() << " write plugs\n";
+    for (const io_write_plugin_t* p : writePlugins)
+      log << "\tname: " << p->name << " (" << p->extensionString() << ")\n";
+  });
 }
 
 namespace {
@@ -219,7 +252,7 @@ bool callQuery(R (*f)(), R& out) noexcept {
 }  // namespace
 
 void ImageIOPluginManager::loadDirectory(const std::string& dir) {
-  log << "imageio path: " << dir << "\n";
+  locked([&] { log << "imageio path: " << dir << "\n"; });
   DIR* d = opendir(dir.c_str());
   if (!d) return;
   std::vector<std::string> entries;
@@ -232,7 +265,7 @@ void ImageIOPluginManager::loadDirectory(const std::string& dir) {
     int n = std::snprintf(path, sizeof path, "%s/%s", dir.c_str(), entry.c_str());
     if (n < 0 || size_t(n) >= sizeof path) {
       quarlError("plug-in path too long: %s/%s\n", dir.c_str(), entry.c_str());
-      log << "not loaded: " << dir << "/" << entry << ": path too long\n";
+      locked([&] { log << "not loaded: " << dir << "/" << entry << ": path too long\n"; });
       continue;
     }
 
@@ -240,7 +273,8 @@ void ImageIOPluginManager::loadDirectory(const std::string& dir) {
     if (!lib) {
       const char* err = dlerror();
       quarlError("error opening: %s\n", err ? err : path);
-      log << "not loaded: " << path << ": " << (err ? err : "dlopen failed") << "\n";
+      const std::string why = err ? err : "dlopen failed";
+      locked([&] { log << "not loaded: " << path << ": " << why << "\n"; });
       continue;
     }
 
@@ -257,10 +291,11 @@ void ImageIOPluginManager::loadDirectory(const std::string& dir) {
       std::printf("%s uses api_version:%s plugin_version:%s\n", name, api, ver);
     const char** exts = nullptr;
     if (rname && rext && rfunc && callQuery(rname, name) && name && callQuery(rext, exts)) {
-      readPlugins.push_back(new io_read_plugin_t(lib, name, extensionVector(exts), rfunc));
+      auto* record = new io_read_plugin_t(lib, name, extensionVector(exts), rfunc);
+      locked([&] { readPlugins.push_back(record); });
     } else {
       dlclose(lib);
-      log << "no reader in " << path << "\n";
+      locked([&] { log << "no reader in " << path << "\n"; });
     }
 
     // Each role keeps its own handle, so either record can be destroyed alone.
@@ -276,10 +311,11 @@ void ImageIOPluginManager::loadDirectory(const std::string& dir) {
     name = nullptr;
     exts = nullptr;
     if (wname && wext && wfunc && callQuery(wname, name) && name && callQuery(wext, exts)) {
-      writePlugins.push_back(new io_write_plugin_t(lib, name, extensionVector(exts), wfunc));
+      auto* record = new io_write_plugin_t(lib, name, extensionVector(exts), wfunc);
+      locked([&] { writePlugins.push_back(record); });
     } else {
       dlclose(lib);
-      log << "no writer in " << path << "\n";
+      locked([&] { log << "no writer in " << path << "\n"; });
     }
   }
 }

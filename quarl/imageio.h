@@ -10,10 +10,12 @@
 #define QUARL_IMAGEIO_H
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "quarl/image.h"
@@ -78,7 +80,11 @@ class ImageIOPluginManager {
   bool writeImage(const char* name, ImagePointer& source);
 
   /// @brief Loads the built-in plug-ins and the plug-in libraries, once; later calls do
-  /// nothing. Safe to call from several threads.
+  /// nothing. Safe to call from several threads: one loads, the others wait for it.
+  ///
+  /// Plug-in code (library constructors and destructors, name, version and extension
+  /// queries) runs outside the manager's lock, so a plug-in may read or write images from
+  /// there; such a call made while loading sees the plug-ins loaded before it.
   void loadImagePlugins();
   bool isLoaded() const { return loaded.load(std::memory_order_acquire); }
 
@@ -91,14 +97,24 @@ class ImageIOPluginManager {
   std::vector<io_write_plugin_t*> writePlugins;
 
  private:
-  void loadLocked();
+  void loadAll();
   void loadDirectory(const std::string& dir);
+  // Runs f with the lock held (for the log and the plug-in lists).
+  template <class F>
+  void locked(F&& f) {
+    std::lock_guard<std::mutex> lock(mutex);
+    f();
+  }
 
   std::ostringstream log;
   std::atomic<bool> loaded{false};
   bool useDefaultDirectory;
   std::vector<std::string> directories;
   mutable std::mutex mutex;
+  // Set while one thread loads; the others wait on loadDone.
+  bool loading = false;
+  std::thread::id loader;
+  std::condition_variable loadDone;
 };
 
 /// The library-wide manager, constructed when libquarl is loaded.

@@ -29,6 +29,11 @@ class GlimShapeSettings {
   /// output for every record visited, until the running sum reaches r.
   /// @return an element of `distributions`, valid until the list changes; the last
   ///         record if rounding leaves none chosen.
+  /// @warning The reference points into `distributions`: adding, removing or editing a
+  ///          record (the options window does so on the GUI thread while the evolution
+  ///          thread may be resetting shapes) invalidates it or changes what it reads.
+  ///          Copy the record at once (`EvolutionDistribution d = getDistribution();`)
+  ///          and use the copy.
   /// @warning With an empty list no number is drawn and a process-wide record with the
   ///          default values is returned (it is never changed).
   const EvolutionDistribution& getDistribution() const;

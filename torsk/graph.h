@@ -108,7 +108,8 @@ void allocSingleSource(Graph_T* g);
 int initSingleSource(int source, int n);
 /// @brief Dijkstra from source into the single-source state; unreached nodes keep
 ///   distance 1e9 and predecessor −1. Nodes enter the heap as they are first reached;
-///   among equally short paths any one may supply the predecessor.
+///   among equally short paths the node taken from the heap first supplies the
+///   predecessor (only a strictly shorter path replaces it).
 /// @return 0, or −1 with a printed refusal when g is null, source is out of range, the
 ///   state was not prepared for g's size, or g has a negative (or NaN) weight.
 int dij(Graph_T* g, int source);

@@ -16,7 +16,7 @@ void reinit(benchmark::State& state, FullLevelSet2D (*make)(int), double radius)
   const FullLevelSet2D input = make(n);
   FullLevelSet2D check = input;
   ensureSignedDistance(check, {}, radius);
-  const auto s = lomvettest::score(input, check, false);
+  const auto s = lomvettest::score(input, check, 0);
   // The copy of the input back into the grid (a memcpy) is timed too; pausing the
   // timer costs more than it.
   FullLevelSet2D g = input;

@@ -113,8 +113,9 @@ bool readLine(ByteSource& in, char* buf, int size);
 /// digits. False when no digits follow.
 bool readInt(ByteSource& in, int& value);
 
-/// Number of elements w × h × c, or -1 when a size is negative or the count exceeds
-/// the largest int (the container indexes its buffer with int).
+/// Number of elements w × h × c, or -1 when a size is negative or the pixel count w × h
+/// or the element count exceeds the largest int (the container indexes its buffer with
+/// int). The pixel count is checked even when c is 0.
 long long elementCount(long long w, long long h, long long c);
 
 /// Native file formats, chosen by the file name's extension.
@@ -134,8 +135,9 @@ NativeFormat nativeFormatOf(const char* name);
 /// @return true on success; on failure `out` is unchanged.
 bool decodeTGA(ByteSource& in, Image<unsigned char>& out);
 
-/// True when the TGA header can describe `image` (sizes up to 65535, 1 to 4 channels);
-/// otherwise prints why, naming `what` (the file name), and returns false.
+/// True when the TGA header can describe `image` (sizes up to 65535, 1 to 4 channels) and
+/// the image has its pixels (a released image has none); otherwise prints why, naming
+/// `what` (the file name), and returns false.
 bool canStoreTGA(const Image<unsigned char>& image, const char* what);
 
 /// @brief Encodes `image` as an uncompressed TGA (type 2 for 3 or 4 channels, else 3),
@@ -156,7 +158,8 @@ bool encodePPM(const unsigned char* data, int width, int height, int channels, i
                ByteSink& out);
 
 /// @brief Decodes an RFI file into a new image (never into out's existing buffer).
-/// @return true on success; on failure `out` is unchanged.
+/// @return true on success; on failure `out` is unchanged. Channel counts below 1 and
+/// sizes whose pixel or element count exceeds the largest int are refused.
 bool decodeRFI(ByteSource& in, Image<float>& out);
 
 /// @brief Encodes an RFI file: the 16-byte header and the elements as little-endian floats.

@@ -178,7 +178,11 @@ Image<T>::Image(int w, int h, int nc) {
   // positive count), so such an image stays empty.
   if (w < 0 || h < 0 || nc < 0) return;
   // Element access indexes with 32-bit integers; a larger buffer could not be addressed.
-  if (detail::elementCount(w, h, nc) > size_t(INT32_MAX)) throw std::bad_alloc();
+  // The pixel count is bounded too, so an image of no channels cannot claim more pixels
+  // than a resize or a conversion could ever allocate.
+  if (detail::elementCount(w, h, nc) > size_t(INT32_MAX) ||
+      size_t(w) * size_t(h) > size_t(INT32_MAX))
+    throw std::bad_alloc();
   width = w;
   height = h;
   nchannels = nc;

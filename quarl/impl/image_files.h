@@ -12,6 +12,7 @@
 #include "quarl/image.h"
 #include "quarl/imageio.h"
 #include "quarl/impl/image_codecs.h"
+#include "quarl/impl/image_container.h"
 
 namespace vorn {
 namespace detail {
@@ -41,6 +42,17 @@ int catchingPluginErrors(Call call) {
     std::fprintf(stderr, "ImageIO error:%s\n", e.what());
   }
   return 0;
+}
+
+// A released image keeps its sizes but has no pixels; converted, it would pass for an
+// empty image and be written as one. Every native writer refuses it before the file is
+// created, as the plug-ins do.
+template <class T>
+bool refuseReleased(const Image<T>& image, const char* format, const char* name) {
+  if (!isReleased(image)) return false;
+  std::printf("%s %s: the %dx%d image has no pixels (its buffer was released)\n", format,
+              name ? name : "(null)", image.width, image.height);
+  return true;
 }
 
 // The unsigned char form the TGA and PPM writers store: shared, or converted.
@@ -101,6 +113,7 @@ int Image<T>::readTGA(const char* name) {
 
 template <class T>
 int Image<T>::writeTGA(const char* name) const {
+  if (detail::refuseReleased(*this, "TGA", name)) return 0;
   const Image<unsigned char> bytes = detail::asBytes(*this);
   // Refuse before the file is created, so a failed save leaves no empty file behind.
   if (!detail::canStoreTGA(bytes, name)) return 0;
@@ -125,6 +138,7 @@ int Image<T>::readPPM(const char* name) {
 
 template <class T>
 int Image<T>::writePPM(const char* name) const {
+  if (detail::refuseReleased(*this, "PPM", name)) return 0;
   const Image<unsigned char> bytes = detail::asBytes(*this);
   return vorn::writePPM(bytes.data, bytes.width, bytes.height, name, bytes.nchannels, 0);
 }
@@ -155,6 +169,7 @@ int Image<T>::readRFI(const char* name) {
 
 template <class T>
 int Image<T>::writeRFI(const char* name) const {
+  if (detail::refuseReleased(*this, "RFI", name)) return 0;
   Image<float> values;
   values = *this;
   detail::FileSink out(name);

@@ -51,10 +51,9 @@ inline T truncTo(double v) {
   }
 }
 
-/// A bilinear blend stored in T. The blend of elements in [0, max] with non-negative
-/// weights summing to 1 stays below max + 1, so 8- and 16-bit elements convert through a
-/// plain 32-bit truncation (which vectorises); 32-bit ones may round past their maximum
-/// and are clamped.
+/// A bilinear blend stored in T. The blend of elements in [0, max] (see blendCorners) stays
+/// within the range of its corners, so 8- and 16-bit elements convert through a plain
+/// 32-bit truncation (which vectorises); 32-bit ones are clamped all the same.
 template <class T>
 inline T blendTo(double v) {
   if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, unsigned short>)
@@ -63,11 +62,17 @@ inline T blendTo(double v) {
     return truncTo<T>(v);
 }
 
-/// The bilinear blend of the four neighbours, in the one evaluation order shared by
-/// `bilinear` and the enlarging `resize`, so both give identical values.
-inline double blendWeights(double w00, double w10, double w11, double w01, double i00,
-                           double i10, double i11, double i01) {
-  return w00 * i00 + w10 * i10 + w11 * i11 + w01 * i01;
+/// The bilinear blend of the four neighbours at fractions fx, fy in [0, 1], in the one
+/// evaluation order shared by `bilinear` and the enlarging `resize`, so both give identical
+/// values. Each step is a + t (b − a): equal corners give exactly their value and the
+/// result never leaves the corners' range, which the four products (1 − fx)(1 − fy) i00 +
+/// … did not ensure (their weights need not sum to exactly 1, so a constant 255 could
+/// blend to 254.99… and truncate to 254).
+inline double blendCorners(double fx, double fy, double i00, double i10, double i11,
+                           double i01) {
+  const double top = i00 + fx * (i10 - i00);
+  const double bottom = i01 + fx * (i11 - i01);
+  return top + fy * (bottom - top);
 }
 
 /// Clamps a sampling coordinate to [0, size − 1]; NaN goes to 0.
@@ -406,13 +411,13 @@ void areaShrink(const Image<T>& src, Image<T>& out, int w, int h) {
   }
 }
 
-/// One target row of the bilinear enlargement: per-element column weights (gx = 1 − fx),
-/// the row weights and the four gathered neighbours.
+/// One target row of the bilinear enlargement: per-element column fractions, the row
+/// fraction and the four gathered neighbours.
 template <class T>
 struct BlendRow {
   T* dst;
-  const double *gx, *fx;
-  double gy, fy;
+  const double* fx;
+  double fy;
   const double *g00, *g10, *g11, *g01;
   std::size_t len;
 };
@@ -420,11 +425,9 @@ struct BlendRow {
 template <class T>
 inline void blendRow(const BlendRow<T>& b) {
   T* __restrict dst = b.dst;
-  const double* __restrict gx = b.gx;
   const double* __restrict fx = b.fx;
   for (std::size_t k = 0; k < b.len; ++k)
-    dst[k] = blendTo<T>(blendWeights(gx[k] * b.gy, fx[k] * b.gy, fx[k] * b.fy, gx[k] * b.fy,
-                                     b.g00[k], b.g10[k], b.g11[k], b.g01[k]));
+    dst[k] = blendTo<T>(blendCorners(fx[k], b.fy, b.g00[k], b.g10[k], b.g11[k], b.g01[k]));
 }
 
 #if QUARL_HAVE_AVX2_CLONES
@@ -445,12 +448,11 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
   const double sx = double(W) / w, sy = double(H) / h;
   const std::size_t len = std::size_t(w) * nc;
   std::vector<std::size_t> index(2 * len);
-  std::vector<double> buffer(6 * len);
+  std::vector<double> buffer(5 * len);
   std::size_t* i0 = index.data();
   std::size_t* i1 = i0 + len;
   double* fx = buffer.data();
-  double* gx = fx + len;
-  double* g00 = gx + len;
+  double* g00 = fx + len;
   double* g10 = g00 + len;
   double* g01 = g10 + len;
   double* g11 = g01 + len;
@@ -463,7 +465,6 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
       i0[k] = std::size_t(x0) * nc + c;
       i1[k] = std::size_t(x1) * nc + c;
       fx[k] = x - x0;
-      gx[k] = 1.0 - (x - x0);
     }
   }
   int cached = -1;
@@ -472,7 +473,6 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
     const int y0 = int(y);
     const int y1 = std::min(y0 + 1, H - 1);
     const double fy = y - y0;
-    const double gy = 1.0 - fy;
     if (y0 != cached) {
       const T* r0 = src.data + std::size_t(y0) * W * nc;
       const T* r1 = src.data + std::size_t(y1) * W * nc;
@@ -484,7 +484,7 @@ void bilinearEnlarge(const Image<T>& src, Image<T>& out, int w, int h) {
       }
       cached = y0;
     }
-    const BlendRow<T> row{out.data + std::size_t(j) * len, gx, fx, gy, fy, g00, g10, g11, g01, len};
+    const BlendRow<T> row{out.data + std::size_t(j) * len, fx, fy, g00, g10, g11, g01, len};
 #if QUARL_HAVE_AVX2_CLONES
     if constexpr (std::is_floating_point_v<T>) {
       if (hasAvx2()) {
@@ -522,14 +522,12 @@ void Image<T>::bilinear(double x, double y, T* out, int n) const {
   const double fx = x - x0, fy = y - y0;
   const int x1 = std::min(x0 + 1, width - 1);
   const int y1 = std::min(y0 + 1, height - 1);
-  const double w00 = (1.0 - fx) * (1.0 - fy), w10 = fx * (1.0 - fy), w11 = fx * fy,
-               w01 = (1.0 - fx) * fy;
   for (int c = 0; c < n; ++c) {
     if (c >= nchannels) {
       out[c] = T(0);
       continue;
     }
-    out[c] = detail::blendTo<T>(detail::blendWeights(w00, w10, w11, w01, double(get(x0, y0, c)),
+    out[c] = detail::blendTo<T>(detail::blendCorners(fx, fy, double(get(x0, y0, c)),
                                                      double(get(x1, y0, c)),
                                                      double(get(x1, y1, c)),
                                                      double(get(x0, y1, c))));
@@ -545,9 +543,9 @@ T Image<T>::bilinear(double x, double y, int c) const {
   const double fx = x - x0, fy = y - y0;
   const int x1 = std::min(x0 + 1, width - 1);
   const int y1 = std::min(y0 + 1, height - 1);
-  return detail::blendTo<T>(detail::blendWeights(
-      (1.0 - fx) * (1.0 - fy), fx * (1.0 - fy), fx * fy, (1.0 - fx) * fy, double(get(x0, y0, c)),
-      double(get(x1, y0, c)), double(get(x1, y1, c)), double(get(x0, y1, c))));
+  return detail::blendTo<T>(detail::blendCorners(fx, fy, double(get(x0, y0, c)),
+                                                 double(get(x1, y0, c)), double(get(x1, y1, c)),
+                                                 double(get(x0, y1, c))));
 }
 
 // ---- Resize -------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 // skips a destructor; images are allocated by the callers, outside those frames.
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
@@ -61,6 +62,26 @@ void initErrorManager(JpegErrorManager& err, const char* role, const char* name)
   err.dataFault = false;
   err.role = role;
   err.name = name;
+}
+
+// The objects are created under the jump point too: creation reports a library version
+// mismatch or a failed allocation through error_exit, which must not jump before a jump
+// point exists. The structure is zeroed first, so that destroying one whose creation
+// failed finds no memory manager and frees nothing.
+bool jpegCreateDecompress(jpeg_decompress_struct* d, JpegErrorManager* err) {
+  std::memset(static_cast<void*>(d), 0, sizeof *d);
+  d->err = &err->pub;
+  if (setjmp(err->jump)) return false;
+  jpeg_create_decompress(d);
+  return true;
+}
+
+bool jpegCreateCompress(jpeg_compress_struct* c, JpegErrorManager* err) {
+  std::memset(static_cast<void*>(c), 0, sizeof *c);
+  c->err = &err->pub;
+  if (setjmp(err->jump)) return false;
+  jpeg_create_compress(c);
+  return true;
 }
 
 // Reads the header and starts decompression; false on a libjpeg error.
@@ -139,8 +160,10 @@ bool jpeg_readMemory(const unsigned char* bytes, size_t n, const char* name,
   JpegErrorManager err;
   initErrorManager(err, "jpeg_read", name);
   jpeg_decompress_struct d;
-  d.err = &err.pub;
-  jpeg_create_decompress(&d);
+  if (!jpegCreateDecompress(&d, &err)) {
+    jpeg_destroy_decompress(&d);
+    return false;
+  }
   bool ok = false;
   std::exception_ptr pending;
   try {
@@ -184,6 +207,11 @@ bool jpeg_writeImage(const char* filename, ImagePointer& image) {
     std::fprintf(stderr, "jpeg_write: %s: out of memory\n", filename);
     return false;
   }
+  // A released image keeps its sizes but has no pixels to compress.
+  if (!src.data || src.width <= 0 || src.height <= 0) {
+    std::fprintf(stderr, "jpeg_write: %s: cannot write an empty image\n", filename);
+    return false;
+  }
   std::FILE* f = std::fopen(filename, "wb");
   if (!f) return false;
   if (src.nchannels == 4) {
@@ -199,9 +227,8 @@ bool jpeg_writeImage(const char* filename, ImagePointer& image) {
   JpegErrorManager err;
   initErrorManager(err, "jpeg_write", filename);
   jpeg_compress_struct c;
-  c.err = &err.pub;
-  jpeg_create_compress(&c);
-  bool ok = jpegCompress(&c, &err, f, src.data, src.width, src.height, src.nchannels);
+  bool ok = jpegCreateCompress(&c, &err) &&
+            jpegCompress(&c, &err, f, src.data, src.width, src.height, src.nchannels);
   jpeg_destroy_compress(&c);
   if (std::fclose(f) != 0) ok = false;
   return ok;

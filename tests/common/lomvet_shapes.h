@@ -179,11 +179,13 @@ struct Score {
   int count = 0, signFlips = 0, nonFinite = 0, belowTrue = 0, unboundedNear = 0;
 };
 
-// The exact distance is computed where the result is within 8 pixels and at every 13th
-// cell beyond; a separate guard makes sure no cell near the contour hides beyond 8.
-inline Score score(const FullLevelSet2D& before, const FullLevelSet2D& after, bool sampleFar = true) {
+// The exact distance is computed where the result is within 8 pixels and at every
+// farStride-th cell beyond (1: the whole grid; 0: none); a separate guard makes sure no
+// cell near the contour hides beyond 8.
+inline Score score(const FullLevelSet2D& before, const FullLevelSet2D& after,
+                   std::size_t farStride = 13) {
   const auto ref = bruteForce(before, [&](std::size_t i) {
-    return std::fabs(after.values[i]) <= 8 || (sampleFar && i % 13 == 0);
+    return std::fabs(after.values[i]) <= 8 || (farStride > 0 && i % farStride == 0);
   });
   Score s;
   double sum = 0;

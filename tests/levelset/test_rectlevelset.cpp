@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "common/levelset_shapes.h"
 
@@ -194,6 +195,28 @@ TEST(RectLevelSet, ReinitialisationReframesWhenTheInsideNearsTheBorder) {
   EXPECT_EQ(kept.getX0(), x0);
   EXPECT_EQ(kept.getY0(), y0);
   EXPECT_EQ(kept.getGrid().getWidth(), w);
+
+  // Exactly at the margin: an inside cell in grid column or row 2 is kept, in 1 re-framed;
+  // the box's far sides are exclusive, so there the last inside column (row) may be
+  // w − 4 (h − 4), and w − 3 (h − 3) re-frames.
+  struct Probe {
+    int gx, gy;
+    bool keeps;
+  };
+  const Probe probes[] = {{2, h / 2, true},     {1, h / 2, false},    {w / 2, 2, true},
+                          {w / 2, 1, false},    {w - 4, h / 2, true}, {w - 3, h / 2, false},
+                          {w / 2, h - 4, true}, {w / 2, h - 3, false}};
+  for (const Probe& p : probes) {
+    SCOPED_TRACE(std::to_string(p.gx) + "," + std::to_string(p.gy));
+    RectLevelSet r = *ls;
+    for (double& v : r.getGrid().values) v = 1.0;
+    r.getGrid()(w / 2, h / 2) = -1.0;
+    r.getGrid()(p.gx, p.gy) = -1.0;
+    r.ensureSignedDistanceFMM();
+    const bool same = r.getX0() == x0 && r.getY0() == y0 && r.getGrid().getWidth() == w &&
+                      r.getGrid().getHeight() == h;
+    EXPECT_EQ(same, p.keeps);
+  }
 
   // An inside cell one column from the right border: the box grows to that column and
   // the rectangle is framed 6 cells beyond it.

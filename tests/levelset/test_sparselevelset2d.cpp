@@ -15,6 +15,7 @@
 
 #include "common/levelset_shapes.h"
 #include "levelset/createlevelset.h"
+#include "lomvet/marchingsquares.h"
 #include "quarl/image.h"
 
 namespace {
@@ -392,6 +393,19 @@ TEST(SparseLevelSetFMM, InitialEstimateCombinesTheCrossings) {
   s(4, 4) = -std::numeric_limits<double>::infinity();
   s(5, 4) = std::numeric_limits<double>::infinity();
   EXPECT_TRUE(std::isfinite(s.estimateDistanceInit(4, 4)));
+
+  // Crossing fractions scale by the spacing of their own axis: 0.25 along x at hx = 2,
+  // 0.5 along y at hy = 0.5.
+  SparseLevelSet2D t(10, 10);
+  t.xSpace = 2.0;
+  t.ySpace = 0.5;
+  t(4, 4) = -0.25;
+  t(5, 4) = 0.75;
+  EXPECT_DOUBLE_EQ(t.estimateDistanceInit(4, 4), 0.5);
+  t(4, 5) = 0.25;
+  EXPECT_DOUBLE_EQ(t.estimateDistanceInit(4, 4), 1.0 / std::sqrt(4.0 + 16.0));
+  t(5, 4) = -1.0;
+  EXPECT_DOUBLE_EQ(t.estimateDistanceInit(4, 4), 0.25);
 }
 
 TEST(SparseLevelSetFMM, PairUpdateSolvesTheUpwindQuadratic) {
@@ -439,15 +453,15 @@ TEST(SparseLevelSetFMM, PairUpdateWithNegativeDiscriminantIsFiniteAndNotTooSmall
 // ---------------------------------------------------------------------------------------
 // Re-initialisation
 
-TEST(SparseLevelSetFMM, NoSignChangeGivesNoSeedsAndAnEmptyBand) {
+TEST(SparseLevelSetFMM, NoSignChangeGivesNoSeedsAndKeepsTheBand) {
   const FullLevelSet2D d = denseFrom(10, 10, [](int x, int y) { return 0.5 + 0.1 * x * y; });
   auto s = sparseOf(d);
   ASSERT_GT(s->getCellCount(), 0);
+  const auto before = s->getRows();
   testing::internal::CaptureStdout();
   s->ensureSignedDistanceFMM();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "doing FMM.\nstep fmm: 0\n");
-  EXPECT_EQ(s->getCellCount(), 0);
-  EXPECT_EQ(s->getRows().size(), 10u);
+  EXPECT_EQ(s->getRows(), before);
 }
 
 TEST(SparseLevelSetFMM, PrintsTheSeedCount) {
@@ -697,5 +711,121 @@ TEST(SparseLevelSetFMM, RandomBandsStaySound) {
     SCOPED_TRACE("round " + std::to_string(round));
     reinit(s);
     expectSoundBand(s, seeds);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Faults found in review
+
+namespace {
+
+// The closed outline as the shapes build it: contour, border edges, loops; the sum of the
+// loops' signed areas (shoelace, canvas pixels).
+template <class LevelSet>
+double outlineArea(const LevelSet& ls, std::size_t* loopCount) {
+  ContourPoints pts;
+  ContourEdges edges;
+  ls.getLinesUnique(pts, edges);
+  addBorderEdges(pts, edges, &ls);
+  const auto loops = getPolygons(pts, edges);
+  *loopCount = loops.size();
+  double area = 0.0;
+  for (const auto& loop : loops)
+    for (std::size_t i = 0; i < loop.size(); ++i) {
+      const auto& a = pts[static_cast<std::size_t>(loop[i])];
+      const auto& b = pts[static_cast<std::size_t>(loop[(i + 1) % loop.size()])];
+      area += 0.5 * (a.x * b.y - b.x * a.y);
+    }
+  return area;
+}
+
+}  // namespace
+
+TEST(LevelSetReview, BorderShapesGrowthMovesAndReusedWorkingState) {
+  {
+    // A background shape holds the whole border, yet its band stores no border cell: the
+    // outer loop must not be lost (the border once counted as outside).
+    Mask m = glimtest::discMask(128, 128, 64.0, 64.0, 10.0);
+    for (int y = 0; y < 128; ++y)
+      for (int x = 0; x < 128; ++x) m(x, y, 0) = static_cast<unsigned char>(255 - m(x, y, 0));
+    const FullLevelSet2D dense = denseFromMask(m);
+    auto sparse = sparseFromMask(m);
+    ASSERT_FALSE(sparse->have(0, 0));
+    std::size_t denseLoops = 0, sparseLoops = 0;
+    const double denseArea = outlineArea(dense, &denseLoops);
+    const double sparseArea = outlineArea(*sparse, &sparseLoops);
+    EXPECT_EQ(denseLoops, 2u);
+    EXPECT_EQ(sparseLoops, 2u);
+    // 127² less a hole of about π · 10².
+    EXPECT_NEAR(std::fabs(denseArea), 127.0 * 127.0 - 3.14159 * 100.0, 4.0);
+    EXPECT_NEAR(sparseArea, denseArea, 1e-9);
+    // A band that stores nothing outside a small shape leaves the border outside.
+    auto disc = sparseFromMask(glimtest::discMask(128, 128, 64.0, 64.0, 10.0));
+    std::size_t discLoops = 0;
+    outlineArea(*disc, &discLoops);
+    EXPECT_EQ(discLoops, 1u);
+  }
+  {
+    // A disc growing at unit speed covers the whole canvas: once no stored cell changes
+    // sign the band is kept (it was once emptied, erasing the shape for good) and the
+    // outline is the canvas border.
+    auto s = sparseFromMask(glimtest::discMask(64, 64, 30.0, 34.0, 12.0));
+    const auto grow = [](LevelSet2D*, int, int, double* step) {
+      *step = 0.5;
+      return -1.0;
+    };
+    int steps = 0;
+    for (; steps < 200; ++steps) {
+      bool anyOutside = false;
+      for (const auto& row : s->getRows())
+        for (const auto& c : row) anyOutside = anyOutside || c.second > 0;
+      if (!anyOutside) break;
+      testing::internal::CaptureStdout();
+      s->moveWithCurvature(grow);
+      s->ensureSignedDistanceFMM();
+      testing::internal::GetCapturedStdout();
+    }
+    ASSERT_LT(steps, 200);
+    const int cells = s->getCellCount();
+    ASSERT_GT(cells, 0);
+    reinit(*s);
+    EXPECT_EQ(s->getCellCount(), cells);
+    std::size_t loops = 0;
+    EXPECT_NEAR(std::fabs(outlineArea(*s, &loops)), 63.0 * 63.0, 1e-9);
+    EXPECT_EQ(loops, 1u);
+  }
+  {
+    // A moved-from dense grid is a valid empty grid, not one that keeps its sizes over
+    // empty storage.
+    FullLevelSet2D a = denseFrom(5, 4, [](int x, int y) { return x - y + 0.5; });
+    FullLevelSet2D b(std::move(a));
+    EXPECT_EQ(a.getWidth(), 0);
+    EXPECT_EQ(a.getHeight(), 0);
+    EXPECT_FALSE(a.have(0, 0));
+    EXPECT_EQ(a.get(2, 1), 0.0);
+    EXPECT_EQ(b.get(3, 1), 2.5);
+    FullLevelSet2D c(2, 2);
+    c = std::move(b);
+    EXPECT_EQ(b.getWidth(), 0);
+    EXPECT_EQ(b.values.size(), 0u);
+    EXPECT_EQ(c.getWidth(), 5);
+    EXPECT_EQ(c.get(3, 1), 2.5);
+    b.ensureSignedDistanceFMM();
+    ContourPoints pts;
+    ContourEdges edges;
+    b.getLinesUnique(pts, edges);
+    EXPECT_TRUE(edges.empty());
+  }
+  {
+    // The re-initialisation keeps its working state between calls: a band re-initialised
+    // after a much larger one (new bucket count, a larger heap, spare nodes) comes out
+    // exactly as it did the first time.
+    auto small = sparseFromMask(blobbyMask(60, 50, 4));
+    auto large = sparseFromMask(blobbyMask(256, 256, 5));
+    SparseLevelSet2D first = *small, again = *small;
+    reinit(first);
+    reinit(*large);
+    reinit(again);
+    EXPECT_EQ(again.getRows(), first.getRows());
   }
 }

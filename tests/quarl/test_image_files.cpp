@@ -328,6 +328,17 @@ TEST_F(ImageFiles, TgaRleRunAcrossRowEndIsCut) {
     for (int i = 0; i < 6; ++i) e[i] = v[i];
     return e;
   }()));
+
+  // The same in the last row: the run is cut at the last pixel, not refused, and
+  // nothing is written beyond the buffer.
+  const Bytes last = cat(tgaHeader(11, 2, 2, 8, 0x20), {0x02, 1, 2, 3, 0x81, 4});
+  Image<unsigned char> b;
+  const std::string lastOut = stdoutOf([&] { EXPECT_TRUE(decodeTGA(last, b)); });
+  EXPECT_EQ(lastOut,
+            "got RLE image 2x2\n"
+            "j=0, rep=2\n"
+            "warning: RLE packets are not supposed to carry over scanlines\n");
+  EXPECT_TRUE(sameImage(b, glimtest::filled<unsigned char>(2, 2, 1, {1, 2, 3, 4})));
 }
 
 TEST_F(ImageFiles, TgaRleColourAndLongRawPackets) {
@@ -374,10 +385,6 @@ TEST_F(ImageFiles, TgaRefusals) {
        "the file holds 22\n"},
       {"zero with data", cat(tgaHeader(2, 0, 3, 8, 0x20), {1, 2, 3}),
        "TGA <memory>: size 0x3 holds no pixels but pixel data follows\n"},
-      // A run past the last pixel must not write beyond the buffer.
-      {"rle past end", cat(tgaHeader(11, 2, 2, 8, 0x20), {0x02, 1, 2, 3, 0x81, 4}),
-       "got RLE image 2x2\nTGA <memory>: RLE packet of 2 pixels at 1 1 runs past the last "
-       "pixel\n"},
       {"raw past end", cat(tgaHeader(11, 2, 2, 8, 0x20), {0x01, 1, 2, 0x02, 4, 5, 6}),
        "got RLE image 2x2\nTGA <memory>: RLE packet of 3 pixels at 0 1 runs past the last "
        "pixel\n"},
@@ -555,6 +562,12 @@ TEST_F(ImageFiles, RfiRefusals) {
        "RFI <memory>: size -1x2x1 is negative or too large\n"},
       {"overflow", cat(rfiHeader(1 << 30, 1 << 30, 4), Bytes(24, 0)),
        "RFI <memory>: size 1073741824x1073741824x4 is negative or too large\n"},
+      // The pixels fit an int, the elements do not.
+      {"elements overflow", cat(rfiHeader(40000, 40000, 3), Bytes(24, 0)),
+       "RFI <memory>: size 40000x40000x3 is negative or too large\n"},
+      // No channels: once a valid image of no elements whose pixels lay outside its buffer.
+      {"no channels", rfiHeader(2000000000, 2000000000, 0),
+       "RFI <memory>: 0 channels, at least 1 is needed\n"},
       {"larger than file", cat(rfiHeader(10000, 10000, 3), Bytes(24, 0)),
        "RFI <memory>: 10000x10000x3 needs 1200000000 bytes of elements, the file holds 24\n"},
       {"one float short", cat(rfiHeader(3, 2, 1), Bytes(20, 0)),
@@ -755,4 +768,66 @@ TEST_F(ImageFiles, ExtensionRule) {
   EXPECT_TRUE(sameImage(a, c));
   EXPECT_EQ(Image<unsigned char>(upper.c_str()).width, 2);
   EXPECT_EQ(Image<unsigned char>(path("absent.tga").c_str()).width, 0);
+}
+
+// ---- Faults found in review ----------------------------------------------------------
+
+// Images whose buffer was released, images without channels, and the bilinear enlargement
+// of a constant.
+TEST_F(ImageFiles, ReviewReleasedChannelLessAndConstantImages) {
+  {
+    // A released image keeps its sizes but has no pixels: saving fails in every format
+    // without leaving a file (TGA and JPEG once read the null buffer), and the distance
+    // transforms give empty images.
+    Image<unsigned char> bytes = pattern<unsigned char>(5, 4, 3);
+    Image<float> floats = pattern<float>(5, 4, 1);
+    bytes.release();
+    floats.release();
+    for (const std::string ext : {"tga", "jpg", "png", "ppm", "rfi"}) {
+      SCOPED_TRACE(ext);
+      const std::string a = file("released_bytes." + ext), b = file("released_floats." + ext);
+      testing::internal::CaptureStderr();
+      stdoutOf([&] {
+        EXPECT_EQ(bytes.save(a.c_str()), 0);
+        EXPECT_EQ(floats.save(b.c_str()), 0);
+      });
+      testing::internal::GetCapturedStderr();
+      EXPECT_FALSE(exists(a));
+      EXPECT_FALSE(exists(b));
+    }
+    const Image<float> d = bytes.edt(0), s = bytes.edt_8sed(0);
+    EXPECT_EQ(d.data, nullptr);
+    EXPECT_EQ(d.width, 0);
+    EXPECT_EQ(s.data, nullptr);
+    EXPECT_EQ(s.width, 0);
+  }
+  {
+    // Width × height is bounded whatever the channel count.
+    EXPECT_EQ(detail::elementCount(2000000000, 2000000000, 0), -1);
+    EXPECT_EQ(detail::elementCount(46341, 46341, 0), -1);  // 2147488281 pixels
+    EXPECT_EQ(detail::elementCount(46340, 46340, 0), 0);
+    EXPECT_EQ(detail::elementCount(40000, 40000, 1), 1600000000);
+    EXPECT_THROW(Image<float>(2000000000, 2000000000, 0), std::bad_alloc);
+  }
+  {
+    // Enlarging a constant gives that constant exactly: the four bilinear weights once
+    // summed to a little less than 1, and 255 truncated to 254.
+    auto constantAfterEnlarging = [](auto value) {
+      using T = decltype(value);
+      Image<T> c(7, 5, 2);
+      c = double(value);
+      int wrong = 0;
+      for (int w = 8; w <= 80; w += 3)
+        for (int h = 6; h <= 80; h += 5) {
+          const Image<T> r = c.resize(w, h);
+          for (int i = 0; i < w * h * 2; ++i) wrong += r[i] != value;
+        }
+      return wrong;
+    };
+    EXPECT_EQ(constantAfterEnlarging((unsigned char)255), 0);
+    EXPECT_EQ(constantAfterEnlarging((unsigned short)65535), 0);
+    EXPECT_EQ(constantAfterEnlarging(4294967295u), 0);
+    EXPECT_EQ(constantAfterEnlarging(1.0f), 0);
+    EXPECT_EQ(constantAfterEnlarging(0.3), 0);
+  }
 }

@@ -296,6 +296,34 @@ TEST(ImageIOManager, ConcurrentFirstUseLoadsOnce) {
   EXPECT_EQ(manager.writePlugins.size(), 2u);
 }
 
+// The library-wide manager, on its first use, loads a plug-in whose constructor and name
+// query read an image through that same manager. Loading once held the manager's lock
+// while running plug-in code, so this read waited for itself for ever.
+TEST_F(ImageIOTest, PluginReadingImagesWhileItLoadsDoesNotDeadlock) {
+  if (vorn::ioPlugManager.isLoaded()) GTEST_SKIP() << "plug-ins already loaded in this process";
+  const fs::path plugins = dir / "plugins";
+  fs::create_directories(plugins);
+  fs::copy_file(QUARL_TEST_PLUGIN_REENTRANT, plugins / "libreentrant.so");
+  // Written by the built-in writer itself, which leaves the manager unloaded.
+  vorn::Image<unsigned char> probe = noiseImage(6, 4, 3, 11);
+  vorn::ImagePointer source(probe);
+  ASSERT_TRUE(vorn::png_writeImage(path("probe.png").c_str(), source));
+  ASSERT_FALSE(vorn::ioPlugManager.isLoaded());
+  setenv("QUARL_PLUGIN_DIR", plugins.string().c_str(), 1);
+  setenv("QUARL_TEST_PROBE", path("probe.png").c_str(), 1);
+
+  vorn::Image<unsigned char> back;
+  testing::internal::CaptureStdout();
+  const bool read = vorn::readImage(path("probe.png").c_str(), back);
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(sameImage(back, probe));
+  // The plug-in's own reads, made while it was loaded, saw the built-in PNG reader.
+  std::vector<std::string> readers;
+  for (const auto* p : vorn::ioPlugManager.readPlugins) readers.push_back(p->name);
+  EXPECT_EQ(readers, (std::vector<std::string>{"jpeg_read", "png_read", "reentrant_read"}));
+}
+
 // ---- ImagePointer ------------------------------------------------------------------
 
 TEST(ImagePointer, AssignSharesSameTypeAndConvertsOthers) {

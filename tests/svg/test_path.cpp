@@ -278,6 +278,13 @@ TEST(PathNode, ArcIsAHalfCircleOnTheSideOfTheWrittenEnd) {
   EXPECT_TRUE(near(right.evaluate(s, 0.5), Vec2d(30, 0)));
   EXPECT_TRUE(near(right.evaluate(s, 1.0), Vec2d(40, 10)));
 
+  // An end straight below (or above) the start is not to the left: the half circle runs
+  // to the right, through (30, 0).
+  Node below = left;
+  below.points[1] = Vec2d(20, 30);
+  EXPECT_TRUE(near(below.evaluate(s, 0.5), Vec2d(30, 0)));
+  EXPECT_TRUE(near(below.evaluate(s, 1.0), Vec2d(40, 10)));
+
   Polygon polygon = flattened(Path(), 0.2);
   Path path;
   path.nodes = {makeNode(Node::MoveTo, Vec2d(20, 10)), left};
@@ -589,6 +596,10 @@ TEST(PathAccuracy, CurveBetweenSamplesStaysWithinTheTolerance) {
   std::vector<double> ts;
   curve.recursiveSplit(Vec2d(107, 126), ts, 0.2, 0.0, 1.0, true, true);
   EXPECT_LE(worstChordDistance(curve, Vec2d(107, 126), ts), 0.2);
+  // A curve that needs the whole allowance: with half of it a piece strays to 0.202.
+  const Node tight = makeNode(Node::CurveTo, Vec2d(20, 0), Vec2d(23, 32), Vec2d(3, 1));
+  tight.recursiveSplit(Vec2d(20, 3), ts, 0.2, 0.0, 1.0, true, true);
+  EXPECT_LE(worstChordDistance(tight, Vec2d(20, 3), ts), 0.2);
 }
 
 // --- Real drawings ------------------------------------------------------------------

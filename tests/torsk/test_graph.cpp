@@ -110,6 +110,67 @@ TEST(Graph, FunctionInterfaceFourNodeShortestPaths) {
   freeGraph(g);
 }
 
+// Ties: equally short paths and zero-weight edges, in both interfaces. A relaxation that
+// also took equal distances would put nodes back into the heap across zero-weight edges
+// without end; the diamond's predecessor shows it before the zero-weight part can hang.
+TEST(Graph, EqualPathsAndZeroWeightEdges) {
+  const std::vector<Edge> diamond = {{0, 1, 1}, {1, 3, 2}, {0, 2, 2}, {2, 3, 1}};
+  const std::vector<Edge> zeroTail = {{3, 4, 0}, {4, 5, 0}, {3, 5, 0}, {5, 6, 1}};
+  const std::vector<double> expected = {0, 1, 2, 3, 3, 3, 4, inf};
+  // Every reached node but the source names a neighbour one edge shorter.
+  auto expectShortestPredecessors = [&](const std::vector<double>& dist, const std::vector<int>& pred) {
+    for (int v = 1; v < 8; ++v) {
+      if (dist[v] == inf) {
+        EXPECT_EQ(pred[v], -1);
+        continue;
+      }
+      double w = inf;
+      for (const auto& [a, b, weight] : diamond)
+        if ((a == v && b == pred[v]) || (b == v && a == pred[v])) w = weight;
+      for (const auto& [a, b, weight] : zeroTail)
+        if ((a == v && b == pred[v]) || (b == v && a == pred[v])) w = weight;
+      EXPECT_EQ(dist[pred[v]] + w, dist[v]) << "node " << v;
+    }
+  };
+  {
+    vorn::Graph c(8);
+    for (const auto& [a, b, w] : diamond) c.addEdge(a, b, w);
+    std::vector<vorn::Graph::pred_dist_t> out;
+    c.dij(0, out);
+    ASSERT_EQ(out[3].dist, 3);
+    // Node 1 (at 1) offers 3 before node 2 (at 2) offers 3 again: the first one keeps it.
+    ASSERT_EQ(out[3].pred, 1);
+    for (const auto& [a, b, w] : zeroTail) c.addEdge(a, b, w);
+    c.dij(0, out);
+    std::vector<double> dist;
+    std::vector<int> pred;
+    for (const auto& r : out) dist.push_back(r.dist), pred.push_back(r.pred);
+    EXPECT_EQ(dist, expected);
+    expectShortestPredecessors(dist, pred);
+  }
+  {
+    Graph_T* g = allocGraph(8);
+    for (const auto& [a, b, w] : diamond) graphAddEdge(g, a, b, w);
+    allocSingleSource(g);
+    ASSERT_EQ(dij(g, 0), 0);
+    int* first = getPred();
+    const int pred3 = first[3];
+    std::free(first);
+    ASSERT_EQ(pred3, 1);
+    for (const auto& [a, b, w] : zeroTail) graphAddEdge(g, a, b, w);
+    ASSERT_EQ(dij(g, 0), 0);
+    std::vector<double> dist(8);
+    std::vector<int> pred(8);
+    getDistancesParam(dist.data());
+    getPredParam(pred.data());
+    dist[7] = dist[7] == 1e9 ? inf : dist[7];
+    EXPECT_EQ(dist, expected);
+    expectShortestPredecessors(dist, pred);
+    freeSingleSource();
+    freeGraph(g);
+  }
+}
+
 TEST(Graph, InitSingleSourceStartsEveryNodeFar) {
   Graph_T* g = smallFunctionGraph();
   allocSingleSource(g);

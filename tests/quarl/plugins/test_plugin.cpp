@@ -4,11 +4,18 @@
 // Built twice, with TEST_PLUGIN_TAG "foo" and "bar": the tag is the plug-in's name prefix
 // and its file extension. File layout: "QTP1", then width, height and channels as 32-bit
 // integers, then width × height × channels floats, all in host byte order.
+//
+// Built once more with TEST_PLUGIN_READS_WHILE_LOADED: the library's constructor and the
+// reader's name query read the image named by the environment variable QUARL_TEST_PROBE
+// through vorn::readImage, as a plug-in that loads a resource might; the reader is named
+// "<tag>_read" when both reads succeeded and "<tag>_blind" otherwise.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "quarl/imageio.h"
 #include "quarl/imageplugin.h"
 
 #ifndef TEST_PLUGIN_TAG
@@ -50,11 +57,27 @@ bool writeRaw(const char* filename, vorn::ImagePointer& image) {
          std::fwrite(src.data, sizeof(float), n, f.get()) == n;
 }
 
+#if defined(TEST_PLUGIN_READS_WHILE_LOADED)
+bool readProbe() {
+  const char* probe = std::getenv("QUARL_TEST_PROBE");
+  vorn::Image<unsigned char> image;
+  return probe && vorn::readImage(probe, image) && image.width > 0;
+}
+
+const bool readAtLoad = readProbe();
+#endif
+
 }  // namespace
 
 extern "C" {
 
+#if defined(TEST_PLUGIN_READS_WHILE_LOADED)
+const char* readPluginGetName() {
+  return readAtLoad && readProbe() ? TEST_PLUGIN_TAG "_read" : TEST_PLUGIN_TAG "_blind";
+}
+#else
 const char* readPluginGetName() { return TEST_PLUGIN_TAG "_read"; }
+#endif
 const char** readExtensions() { return extensionList; }
 const char* read_api_version() { return "0.0.3"; }
 const char* read_plugin_version() { return "7.1"; }
