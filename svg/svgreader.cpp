@@ -428,6 +428,7 @@ int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeig
   entityBudget = entityTextLimit;
   budgetReported = false;
   std::vector<Path> accepted;
+  std::size_t leftOut = 0;
   if (document.isValid()) {
     // Depth first, each node before its children and the children before the next
     // sibling: document order, without recursion.
@@ -443,12 +444,20 @@ int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeig
       if (isName(node, "svg")) {
         readSvgElement(node, canvasWidth, canvasHeight);
       } else if (isName(node, "path") || isName(node, "polygon")) {
+        if (accepted.size() >= outlineLimit) {
+          ++leftOut;
+          continue;
+        }
         SvgElement element;
         if (readOutline(node, element) && receive && receive(element)) {
           accepted.push_back(std::move(element.path));
         }
       }
     }
+  }
+  if (leftOut > 0) {
+    std::cout << "Only the first " << outlineLimit << " outlines are read; " << leftOut
+              << " more are left out." << "\n";
   }
   const int strokes = countStrokes(accepted);
   std::cout << "Num strokes:" << strokes << "," << accepted.size() << "\n";

@@ -5,7 +5,9 @@
 #define GLIM_SVG_SVGREADER_H
 
 #include <array>
+#include <cstddef>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +127,10 @@ public:
   /// height, truncated.
   int imageWidth = 0;
   int imageHeight = 0;
+  /// Most outlines one document hands to the receiver. Once that many are taken, later
+  /// `path` and `polygon` elements are counted, not read, and one line says how many were
+  /// left out.
+  std::size_t outlineLimit = std::numeric_limits<std::size_t>::max();
 
 private:
   void readSvgElement(_xmlNode* node, int canvasWidth, int canvasHeight);

@@ -363,6 +363,29 @@ TEST(SvgReader, OutlinesOfTooManyNodesAreSkipped) {
             std::string::npos);
 }
 
+TEST(SvgReader, OutlinesBeyondTheLimitAreCountedNotRead) {
+  // 20,000 small squares (a large drawing, kept small enough for a test): the first 2000
+  // are taken in document order, the rest only counted.
+  std::string body;
+  for (int k = 0; k < 20000; ++k) {
+    body += "<path d=\"M " + std::to_string(k % 100) + " " + std::to_string(k / 100 % 100) +
+            " h 20 v 20 h -20 z\"/>";
+  }
+  SvgReader reader;
+  reader.outlineLimit = 2000;
+  const Reading many = readText(reader, svg(body));
+  ASSERT_EQ(many.elements.size(), 2000u);
+  expectPoint(many.elements[1999].path.nodes[0].points[0], 99 * 0.90625 + 6, 19 * 0.90625 + 6);
+  EXPECT_NE(many.output.find("Only the first 2000 outlines are read; 18000 more are left out.\n"),
+            std::string::npos);
+  EXPECT_NE(many.output.find("Num strokes:0,2000\n"), std::string::npos);
+  // Invalid outlines do not use up the limit.
+  reader.outlineLimit = 1;
+  const Reading one = readText(reader, svg("<path d=\"M 0 0\"/><path d=\"M 0 0 h 9 v 9 z\"/>"));
+  EXPECT_EQ(one.elements.size(), 1u);
+  EXPECT_EQ(one.output.find("left out"), std::string::npos);
+}
+
 TEST(SvgReader, MissingAndMalformedFilesAreRefused) {
   SvgReader reader;
   int calls = 0;
