@@ -148,6 +148,8 @@ class ZazizEvozuEvolver {
   static constexpr long long maxDrawingShapes = 2000;
   /// Most canvas cells of all shapes `loadSVG` makes together (16 shapes on 4096 × 4096).
   static constexpr long long maxDrawingCells = 1LL << 28;
+  /// Outlines of the last drawing loaded that were left out by those limits.
+  std::size_t getOutlinesLeftOut() const { return svgReader.outlinesLeftOut; }
   /// @brief An SVG colour as red, green, blue: "rgb(r%,g%,b%)" and "#" with hexadecimal
   /// digits; anything else is black (see the free function `parseColor`).
   static std::array<float, 3> parseColor(const std::string& text);

@@ -455,6 +455,7 @@ int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeig
       }
     }
   }
+  outlinesLeftOut = leftOut;
   if (leftOut > 0) {
     std::cout << "Only the first " << outlineLimit << " outlines are read; " << leftOut
               << " more are left out." << "\n";

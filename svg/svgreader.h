@@ -131,6 +131,8 @@ public:
   /// `path` and `polygon` elements are counted, not read, and one line says how many were
   /// left out.
   std::size_t outlineLimit = std::numeric_limits<std::size_t>::max();
+  /// How many outline elements the last `read` left out because of `outlineLimit`.
+  std::size_t outlinesLeftOut = 0;
 
 private:
   void readSvgElement(_xmlNode* node, int canvasWidth, int canvasHeight);
