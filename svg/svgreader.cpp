@@ -234,6 +234,8 @@ constexpr double strokeCell = 0.0002;
 // drawing whose outlines all share their points has a number of pairs that grows with the
 // square of its outlines.
 constexpr std::size_t strokeWorkLimit = 20000000;
+// Most "Found a stroke." lines printed; further pairs are counted and summed up in one line.
+constexpr int strokeLineLimit = 10000;
 
 // The cell of a coordinate; far coordinates share the outermost cells, whose points are
 // still compared exactly.
@@ -374,9 +376,12 @@ int countStrokes(const std::vector<Path>& paths) {
     const int pairs = first ? others : static_cast<int>(strokeOf.size());
     work += static_cast<std::size_t>(pairs);
     for (int k = 0; k < pairs && work <= strokeWorkLimit; ++k) {
-      std::cout << "Found a stroke." << "\n";
+      if (count < strokeLineLimit) std::cout << "Found a stroke." << "\n";
       ++count;
     }
+  }
+  if (count > strokeLineLimit) {
+    std::cout << "Found " << count - strokeLineLimit << " more strokes." << "\n";
   }
   if (work > strokeWorkLimit) {
     std::cout << "Stroke statistics stopped after " << count << " pairs: the " << paths.size()

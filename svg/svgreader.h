@@ -47,7 +47,7 @@ bool readLeadingNumber(const std::string& text, double& value);
 /// lies within 0.0001 of its own `points`[2].
 /// @warning Outlines that share many points make many pairs; after 20 million comparisons
 ///          and pairs the count stops, with a line saying so, and the pairs found so far are
-///          returned.
+///          returned. Only the first 10,000 pairs get their line; one line sums up the rest.
 int countStrokes(const std::vector<Path>& paths);
 
 /// @brief A parsed XML document, read with network access off and without loading
