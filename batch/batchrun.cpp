@@ -325,7 +325,14 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
                   " (not a readable SVG document; --verbose shows the parser's messages)");
     if (evolver.shapes.empty())
       return fail("the drawing " + options.input +
-                  " has no valid shape (no filled path or polygon inside the canvas)");
+                  " has no valid shape (no filled path or polygon inside the canvas;"
+                  " --verbose shows why each was skipped)");
+    if (evolver.getOutlinesLeftOut() > 0) {
+      report(streams.info, bar,
+             "warning: only the first " + std::to_string(evolver.shapes.size()) +
+                 " outlines of " + options.input + " become shapes; " +
+                 std::to_string(evolver.getOutlinesLeftOut()) + " more are left out");
+    }
   }
 
   std::string error;

@@ -136,12 +136,20 @@ class ZazizEvozuEvolver {
   /// are released and every filled path and polygon whose raster is valid becomes a shape
   /// (`ZazizEvozuBase::create`, then its fill colour, line colour and line width from the
   /// element). See `SvgReader::read` for the scale, the margin and the lines printed. The
-  /// scale and the image size persist from one load to the next.
+  /// scale and the image size persist from one load to the next. At most
+  /// `maxDrawingShapes` shapes, and together at most `maxDrawingCells` canvas cells of the
+  /// settings' canvas, are made; later outlines are left out with a line saying so.
   /// @return false, keeping the current shapes, when the file cannot be read or parsed as
   ///         XML ("Could not read SVG file <name>."); true once the shapes are replaced,
   ///         also when none was valid.
   /// @warning Do not call while holding `mutex`.
   bool loadSVG(const std::string& fileName);
+  /// Most shapes `loadSVG` makes from one drawing.
+  static constexpr long long maxDrawingShapes = 2000;
+  /// Most canvas cells of all shapes `loadSVG` makes together (16 shapes on 4096 × 4096).
+  static constexpr long long maxDrawingCells = 1LL << 28;
+  /// Outlines of the last drawing loaded that were left out by those limits.
+  std::size_t getOutlinesLeftOut() const { return svgReader.outlinesLeftOut; }
   /// @brief An SVG colour as red, green, blue: "rgb(r%,g%,b%)" and "#" with hexadecimal
   /// digits; anything else is black (see the free function `parseColor`).
   static std::array<float, 3> parseColor(const std::string& text);

@@ -3,6 +3,7 @@
 // writing the shapes to an SVG file.
 #include "evolver/evolver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -21,6 +22,12 @@ bool ZazizEvozuEvolver::loadSVG(const std::string& fileName) {
   // The old shapes are released before the new ones are made.
   setShapes({});
   const GlimShapeSettings& settings = GlimShapeSettings::instance();
+  // Each shape keeps level sets and images of the canvas size, and each shape's step
+  // rebuilds the free space from all the others, so a drawing of 100,000 outlines would
+  // need gigabytes and hours per pass: shapes are bounded in number and in canvas cells.
+  const long long cells = std::max(1LL, static_cast<long long>(settings.width) * settings.height);
+  svgReader.outlineLimit = static_cast<std::size_t>(
+      std::max(1LL, std::min(maxDrawingShapes, maxDrawingCells / cells)));
   std::vector<std::shared_ptr<ZazizEvozuBase>> created;
   svgReader.read(document, settings.width, settings.height, [&](const SvgElement& element) {
     std::shared_ptr<ZazizEvozuBase> shape = ZazizEvozuBase::create(element.polygon, element.mask);

@@ -7,6 +7,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -14,9 +15,12 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <locale>
 #include <sstream>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "svg/raster.h"
 
@@ -34,6 +38,10 @@ constexpr double flatteningTolerance = 0.2;
 constexpr std::size_t entityTextLimit = std::size_t(16) << 20;
 // Deepest nesting of entity references inside entity texts.
 constexpr int entityDepthLimit = 40;
+// Most nodes of one outline. Filling costs up to the square of the edge count when edges
+// cross (a 500,000-node zigzag keeps cairo busy for minutes), and no outline of a drawing
+// for a small canvas needs this many.
+constexpr std::size_t outlineNodeLimit = 10000;
 
 bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -219,25 +227,63 @@ bool near(const Vec2d& a, const Vec2d& b) {
   return std::sqrt(d.dot(d)) <= 0.0001;
 }
 
-// Whether @p node of one path matches some node of @p other (see countStrokes).
-bool matchesSomeNode(const Path::Node& node, const Path& other) {
-  for (const Path::Node& candidate : other.nodes) {
-    if (near(candidate.points[0], node.points[0])) return true;
-    if (node.type == Path::Node::CurveTo && candidate.type == Path::Node::CurveTo &&
-        (near(candidate.points[1], node.points[1]) || near(candidate.points[0], node.points[2]))) {
-      return true;
-    }
-  }
-  return false;
+// Points within 0.0001 of each other lie in the same or in neighbouring cells of this size
+// (twice the distance, so that rounding in the division cannot put them two cells apart).
+constexpr double strokeCell = 0.0002;
+// Most node comparisons and reported pairs the stroke statistics spend on one document: a
+// drawing whose outlines all share their points has a number of pairs that grows with the
+// square of its outlines.
+constexpr std::size_t strokeWorkLimit = 20000000;
+// Most "Found a stroke." lines printed; further pairs are counted and summed up in one line.
+constexpr int strokeLineLimit = 10000;
+
+// The cell of a coordinate; far coordinates share the outermost cells, whose points are
+// still compared exactly.
+long long strokeCellOf(double v) {
+  constexpr double far = 4.0e18;
+  const double cell = std::floor(v / strokeCell);
+  return cell < -far ? -static_cast<long long>(far) : cell > far ? static_cast<long long>(far)
+                                                                 : static_cast<long long>(cell);
 }
 
-bool isStrokeOf(const Path& stroke, const Path& other) {
-  for (const Path::Node& node : stroke.nodes) {
-    if (node.type != Path::Node::LineTo && node.type != Path::Node::CurveTo) continue;
-    if (!matchesSomeNode(node, other)) return false;
+bool isFinite(const Vec2d& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// The points of many paths, by cell, each with the index of its path.
+class PointIndex {
+public:
+  void add(const Vec2d& p, int path) {
+    // A point that is not finite is near no point.
+    if (isFinite(p)) cells[key(strokeCellOf(p.x), strokeCellOf(p.y))].push_back({p, path});
   }
-  return true;
-}
+
+  // Appends the paths with a point near @p p; counts the points compared in @p work.
+  void findNear(const Vec2d& p, std::vector<int>& paths, std::size_t& work) const {
+    if (!isFinite(p)) return;
+    const long long cx = strokeCellOf(p.x), cy = strokeCellOf(p.y);
+    for (long long dx = -1; dx <= 1; ++dx) {
+      for (long long dy = -1; dy <= 1; ++dy) {
+        const auto found = cells.find(key(cx + dx, cy + dy));
+        if (found == cells.end()) continue;
+        work += found->second.size();
+        for (const Entry& entry : found->second)
+          if (near(entry.point, p)) paths.push_back(entry.path);
+      }
+    }
+  }
+
+private:
+  struct Entry {
+    Vec2d point;
+    int path;
+  };
+  static std::pair<long long, long long> key(long long x, long long y) { return {x, y}; }
+  struct KeyHash {
+    std::size_t operator()(const std::pair<long long, long long>& k) const {
+      return std::hash<long long>()(k.first) * 1000003u ^ std::hash<long long>()(k.second);
+    }
+  };
+  std::unordered_map<std::pair<long long, long long>, std::vector<Entry>, KeyHash> cells;
+};
 
 void appendUtf8(unsigned long code, std::string& out) {
   if (code < 0x80) {
@@ -282,14 +328,64 @@ bool readLeadingNumber(const std::string& text, double& value) {
 }
 
 int countStrokes(const std::vector<Path>& paths) {
-  int count = 0;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    for (std::size_t j = 0; j < paths.size(); ++j) {
-      if (i != j && isStrokeOf(paths[i], paths[j])) {
-        std::cout << "Found a stroke." << "\n";
-        ++count;
+  // A line or curve of path i matches path j when j has a node whose points[0] is near the
+  // line's or curve's points[0], or, for a curve, a curve whose points[1] is near its
+  // points[1] or whose points[0] is near its points[2]. The paths a node matches come from
+  // three indexes, so that only paths sharing points are compared.
+  PointIndex starts, curveStarts, curveMiddles;
+  for (std::size_t j = 0; j < paths.size(); ++j) {
+    for (const Path::Node& node : paths[j].nodes) {
+      starts.add(node.points[0], static_cast<int>(j));
+      if (node.type == Path::Node::CurveTo) {
+        curveStarts.add(node.points[0], static_cast<int>(j));
+        curveMiddles.add(node.points[1], static_cast<int>(j));
       }
     }
+  }
+  const int others = static_cast<int>(paths.size()) - 1;
+  int count = 0;
+  std::size_t work = 0;
+  std::vector<int> strokeOf, matched, kept;
+  for (std::size_t i = 0; i < paths.size() && work <= strokeWorkLimit; ++i) {
+    bool first = true;
+    for (const Path::Node& node : paths[i].nodes) {
+      if (node.type != Path::Node::LineTo && node.type != Path::Node::CurveTo) continue;
+      matched.clear();
+      starts.findNear(node.points[0], matched, work);
+      if (node.type == Path::Node::CurveTo) {
+        curveMiddles.findNear(node.points[1], matched, work);
+        curveStarts.findNear(node.points[2], matched, work);
+      }
+      std::sort(matched.begin(), matched.end());
+      matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
+      if (first) {
+        strokeOf.swap(matched);
+        first = false;
+      } else {
+        kept.clear();
+        std::set_intersection(strokeOf.begin(), strokeOf.end(), matched.begin(), matched.end(),
+                              std::back_inserter(kept));
+        strokeOf.swap(kept);
+      }
+      // Path i itself is no candidate; without candidates the rest cannot match.
+      strokeOf.erase(std::remove(strokeOf.begin(), strokeOf.end(), static_cast<int>(i)),
+                     strokeOf.end());
+      if (strokeOf.empty() || work > strokeWorkLimit) break;
+    }
+    // Without lines and curves, path i is a stroke of every other path.
+    const int pairs = first ? others : static_cast<int>(strokeOf.size());
+    work += static_cast<std::size_t>(pairs);
+    for (int k = 0; k < pairs && work <= strokeWorkLimit; ++k) {
+      if (count < strokeLineLimit) std::cout << "Found a stroke." << "\n";
+      ++count;
+    }
+  }
+  if (count > strokeLineLimit) {
+    std::cout << "Found " << count - strokeLineLimit << " more strokes." << "\n";
+  }
+  if (work > strokeWorkLimit) {
+    std::cout << "Stroke statistics stopped after " << count << " pairs: the " << paths.size()
+              << " outlines share too many points to compare them all." << "\n";
   }
   return count;
 }
@@ -337,6 +433,7 @@ int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeig
   entityBudget = entityTextLimit;
   budgetReported = false;
   std::vector<Path> accepted;
+  std::size_t leftOut = 0;
   if (document.isValid()) {
     // Depth first, each node before its children and the children before the next
     // sibling: document order, without recursion.
@@ -352,12 +449,21 @@ int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeig
       if (isName(node, "svg")) {
         readSvgElement(node, canvasWidth, canvasHeight);
       } else if (isName(node, "path") || isName(node, "polygon")) {
+        if (accepted.size() >= outlineLimit) {
+          ++leftOut;
+          continue;
+        }
         SvgElement element;
         if (readOutline(node, element) && receive && receive(element)) {
           accepted.push_back(std::move(element.path));
         }
       }
     }
+  }
+  outlinesLeftOut = leftOut;
+  if (leftOut > 0) {
+    std::cout << "Only the first " << outlineLimit << " outlines are read; " << leftOut
+              << " more are left out." << "\n";
   }
   const int strokes = countStrokes(accepted);
   std::cout << "Num strokes:" << strokes << "," << accepted.size() << "\n";
@@ -437,6 +543,11 @@ bool SvgReader::readOutline(xmlNode* node, SvgElement& element) {
     } else {
       std::cout << "Ignoring the transform \"" << transform << "\": not understood." << "\n";
     }
+  }
+  if (element.path.nodes.size() > outlineNodeLimit) {
+    std::cout << "Skipping an outline of " << element.path.nodes.size() << " nodes: at most "
+              << outlineNodeLimit << " are read." << "\n";
+    return false;
   }
   placeOnCanvas(element.path, scaleWidth, scaleHeight);
   element.mask = rasterisePath(element.path, imageWidth, imageHeight);

@@ -5,7 +5,9 @@
 #define GLIM_SVG_SVGREADER_H
 
 #include <array>
+#include <cstddef>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +45,9 @@ bool readLeadingNumber(const std::string& text, double& value);
 /// curve matches a node whose `points`[0] lies within 0.0001 of its own `points`[0], or a
 /// curve whose `points`[1] lies within 0.0001 of its own `points`[1] or whose `points`[0]
 /// lies within 0.0001 of its own `points`[2].
+/// @warning Outlines that share many points make many pairs; after 20 million comparisons
+///          and pairs the count stops, with a line saying so, and the pairs found so far are
+///          returned. Only the first 10,000 pairs get their line; one line sums up the rest.
 int countStrokes(const std::vector<Path>& paths);
 
 /// @brief A parsed XML document, read with network access off and without loading
@@ -105,7 +110,8 @@ public:
   /// stroke-width; any other key prints "ignoring: <key>=<value>") is mapped by its own
   /// `transform` (matrix, translate, scale, rotate, skewX, skewY), scaled, given the
   /// margin (× 0.90625, + 6 pixels), rasterised at the image size and, when the raster
-  /// holds no pixel above 128, reported as "Got an invalid shape." and skipped. Groups
+  /// holds no pixel above 128, reported as "Got an invalid shape." and skipped; an outline
+  /// of more than 10,000 nodes is skipped with a line saying so. Groups
   /// are entered; their attributes, transforms included, are not read. Finally prints
   /// "Found a stroke." per stroke pair and "Num strokes:<pairs>,<outlines>".
   int read(const SvgDocument& document, int canvasWidth, int canvasHeight,
@@ -121,6 +127,12 @@ public:
   /// height, truncated.
   int imageWidth = 0;
   int imageHeight = 0;
+  /// Most outlines one document hands to the receiver. Once that many are taken, later
+  /// `path` and `polygon` elements are counted, not read, and one line says how many were
+  /// left out.
+  std::size_t outlineLimit = std::numeric_limits<std::size_t>::max();
+  /// How many outline elements the last `read` left out because of `outlineLimit`.
+  std::size_t outlinesLeftOut = 0;
 
 private:
   void readSvgElement(_xmlNode* node, int canvasWidth, int canvasHeight);

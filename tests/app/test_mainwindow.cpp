@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDockWidget>
 #include <QDropEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -19,6 +20,7 @@
 #include <QSettings>
 #include <QUrl>
 #include <memory>
+#include <utility>
 
 #include "app/multipleevolutions.h"
 #include "app/shapeframe.h"
@@ -194,6 +196,68 @@ TEST_F(MainWindowTest, FailedOpenShowsABoxNamingTheFile) {
   ASSERT_TRUE(QFile::copy(glimtest::exampleDrawing(), accented));
   EXPECT_TRUE(window->openFile(accented));
   EXPECT_EQ(evolver().shapes.size(), glimtest::exampleColours().size());
+}
+
+TEST_F(MainWindowTest, HostileFilesKeepTheDrawingAndAreNeverWritten) {
+  ASSERT_TRUE(window->openFile(glimtest::exampleDrawing()));
+  const std::size_t shapes = evolver().shapes.size();
+  const QString dir = glimtest::scratchDir("hostile");
+
+  // An empty file, a directory, bytes that are no XML under an .svg name, and a billion
+  // laughs: each is refused with a box naming it, and the drawing stays.
+  QByteArray binary;
+  for (int k = 0; k < 4096; ++k) binary.append(char((k * 151 + 7) % 256));
+  QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY l0 \"M 1 1 L 9 1 L 9 9 Z \">";
+  for (int level = 1; level <= 9; ++level) {
+    laughs += "<!ENTITY l" + QByteArray::number(level) + " \"";
+    for (int k = 0; k < 10; ++k) laughs += "&l" + QByteArray::number(level - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><svg width=\"10\" height=\"10\"><path d=\"&l9;\"/><g>&l9;</g></svg>";
+  const QString empty = dir + "/empty.svg", folder = dir + "/folder.svg";
+  const QString noise = dir + "/binary.svg", bomb = dir + "/laughs.svg";
+  ASSERT_TRUE(glimtest::writeFile(empty, ""));
+  ASSERT_TRUE(QDir().mkdir(folder));
+  ASSERT_TRUE(glimtest::writeFile(noise, binary));
+  ASSERT_TRUE(glimtest::writeFile(bomb, laughs));
+  for (const QString& path : {empty, folder, noise, bomb}) {
+    EXPECT_FALSE(window->openFile(path)) << path.toStdString();
+    EXPECT_EQ(evolver().shapes.size(), shapes) << path.toStdString();
+    const QList<QMessageBox*> boxes = window->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1) << path.toStdString();
+    EXPECT_TRUE(boxes[0]->text().contains(path)) << boxes[0]->text().toStdString();
+    boxes[0]->close();
+    QTest::qWait(50);
+  }
+
+  // A drawing whose only outline lies outside the canvas opens as an empty drawing.
+  const QString outside = dir + "/outside.svg";
+  const QByteArray outsideText =
+      "<svg width=\"128\" height=\"128\"><path d=\"M 1000 1000 L 1100 1000 L 1100 1100 Z\"/></svg>";
+  ASSERT_TRUE(glimtest::writeFile(outside, outsideText));
+  EXPECT_TRUE(window->openFile(outside));
+  EXPECT_TRUE(evolver().shapes.empty());
+  EXPECT_TRUE(window->findChildren<QMessageBox*>().isEmpty());
+
+  // A path of 20,000 crossing lines is skipped, not filled for minutes; the other outline
+  // of the drawing is read.
+  QByteArray zigzag = "<svg width=\"128\" height=\"128\"><path d=\"M 0 0";
+  for (int k = 0; k < 20000; ++k) zigzag += k % 2 ? " L 0 128" : " L 128 " + QByteArray::number(k % 128);
+  zigzag += "\"/><path d=\"M 10 10 L 50 10 L 50 50 Z\"/></svg>";
+  const QString big = dir + "/zigzag.svg";
+  ASSERT_TRUE(glimtest::writeFile(big, zigzag));
+  EXPECT_TRUE(window->openFile(big));
+  EXPECT_EQ(evolver().shapes.size(), 1u);
+
+  // None of the files was changed by being opened.
+  for (const auto& [path, text] : {std::pair{empty, QByteArray()}, std::pair{noise, binary},
+                                   std::pair{bomb, laughs}, std::pair{outside, outsideText},
+                                   std::pair{big, zigzag}}) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QFile::ReadOnly)) << path.toStdString();
+    EXPECT_EQ(file.readAll(), text) << path.toStdString();
+  }
+  EXPECT_TRUE(QDir(folder).isEmpty());
 }
 
 TEST_F(MainWindowTest, OpenAndSaveRestoreTheWorkerToMatchEvolve) {

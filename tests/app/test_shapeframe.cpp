@@ -84,7 +84,7 @@ TEST_F(ShapeFrameTest, StartsWithAnEmptyBlackCanvas) {
     for (int x = 0; x < picture.width(); ++x)
       if (picture.pixelColor(x, y) != QColor(0, 0, 0)) ++other;
   EXPECT_EQ(other, 0);
-  EXPECT_EQ(view->createDragData()->text(), QString());
+  EXPECT_EQ(std::unique_ptr<QMimeData>(view->createDragData())->text(), QString());
 }
 
 TEST_F(ShapeFrameTest, ShowsEveryShapeInItsFillColourOverTheBackground) {

@@ -7,6 +7,8 @@
 
 #include <dirent.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 
@@ -254,6 +256,137 @@ TEST(SvgReader, StrokeStatisticsMatchByHand) {
   EXPECT_EQ(strokes, 12);
   EXPECT_EQ(count(output, "Found a stroke.\n"), 12);
   EXPECT_EQ(countStrokes({}), 0);
+}
+
+namespace {
+
+// The stroke rule pair by pair, as it reads: the reference for the indexed count.
+bool nearPoint(const Vec2d& a, const Vec2d& b) {
+  return std::hypot(a.x - b.x, a.y - b.y) <= 0.0001;
+}
+
+int bruteForceStrokes(const std::vector<Path>& paths) {
+  int pairs = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    for (std::size_t j = 0; j < paths.size(); ++j) {
+      if (i == j) continue;
+      bool stroke = true;
+      for (const Path::Node& n : paths[i].nodes) {
+        if (n.type != Path::Node::LineTo && n.type != Path::Node::CurveTo) continue;
+        bool found = false;
+        for (const Path::Node& c : paths[j].nodes) {
+          found = found || nearPoint(c.points[0], n.points[0]) ||
+                  (n.type == Path::Node::CurveTo && c.type == Path::Node::CurveTo &&
+                   (nearPoint(c.points[1], n.points[1]) || nearPoint(c.points[0], n.points[2])));
+        }
+        stroke = stroke && found;
+      }
+      pairs += stroke ? 1 : 0;
+    }
+  }
+  return pairs;
+}
+
+}  // namespace
+
+TEST(SvgReader, StrokeStatisticsAgreeWithPairByPairAndStayBounded) {
+  // Random paths over a coarse grid of points, nudged by less or more than 0.0001, so that
+  // many nodes match: the indexed count must equal the pair-by-pair rule (seed 42).
+  std::srand(42);
+  const auto coordinate = [] {
+    const double nudge[] = {0.0, 0.00004, -0.00007, 0.00015, 1e-12};
+    return (std::rand() % 3) * 5.0 + nudge[std::rand() % 5];
+  };
+  int matchedPairs = 0;
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<Path> paths(2 + trial % 7);
+    for (Path& path : paths) {
+      const int nodes = std::rand() % 4;
+      std::ostringstream d;
+      d.precision(17);
+      d << "M " << coordinate() << " " << coordinate();
+      for (int k = 0; k < nodes; ++k) {
+        if (std::rand() % 2) {
+          d << " L " << coordinate() << " " << coordinate();
+        } else {
+          d << " C " << coordinate() << " " << coordinate() << " " << coordinate() << " "
+            << coordinate() << " " << coordinate() << " " << coordinate();
+        }
+      }
+      if (nodes == 0 && std::rand() % 2) d << " A 2 2 0 1 1 3 3";
+      path = Path(d.str());
+    }
+    CaptureStdout();
+    const int strokes = countStrokes(paths);
+    GetCapturedStdout();
+    EXPECT_EQ(strokes, bruteForceStrokes(paths)) << "trial " << trial;
+    matchedPairs += strokes;
+  }
+  EXPECT_GT(matchedPairs, 20);
+
+  // Many distinct outlines are compared only where they share points: no pair at all.
+  std::vector<Path> squares;
+  for (int k = 0; k < 20000; ++k) {
+    std::ostringstream d;
+    d << "M " << k % 200 << " " << k / 200 << " h 0.5 v 0.5 h -0.5 z";
+    squares.emplace_back(d.str());
+  }
+  CaptureStdout();
+  EXPECT_EQ(countStrokes(squares), 0);
+  EXPECT_EQ(GetCapturedStdout(), "");
+
+  // 6000 equal outlines make 6000 × 5999 pairs: the count stops at its limit and says so.
+  const std::vector<Path> equal(6000, Path("M 0 0 L 9 0 L 9 9 Z"));
+  CaptureStdout();
+  const int stopped = countStrokes(equal);
+  const std::string output = GetCapturedStdout();
+  EXPECT_GT(stopped, 0);
+  EXPECT_LT(stopped, 6000 * 5999);
+  EXPECT_EQ(count(output, "Found a stroke.\n"), 10000);
+  EXPECT_NE(output.find("Found " + std::to_string(stopped - 10000) + " more strokes.\n"),
+            std::string::npos);
+  EXPECT_NE(output.find("Stroke statistics stopped after " + std::to_string(stopped) +
+                        " pairs: the 6000 outlines"),
+            std::string::npos);
+}
+
+TEST(SvgReader, OutlinesOfTooManyNodesAreSkipped) {
+  // A zigzag whose edges all cross: 10,000 nodes are read, one more is refused before
+  // rasterising, with a line naming the count.
+  const auto zigzag = [](int lines) {
+    std::string d = "M 0 0";
+    for (int k = 0; k < lines; ++k) d += k % 2 ? " L 0 128" : " L 128 " + std::to_string(k % 128);
+    return "<path d=\"" + d + "\"/>";
+  };
+  const Reading limit = readText(svg(zigzag(9998) + "<path d=\"M 0 0 L 9 0 L 9 9 Z\"/>"));
+  EXPECT_EQ(limit.elements.size(), 2u);
+  const Reading over = readText(svg(zigzag(10000) + "<path d=\"M 0 0 L 9 0 L 9 9 Z\"/>"));
+  EXPECT_EQ(over.elements.size(), 1u);
+  EXPECT_NE(over.output.find("Skipping an outline of 10001 nodes: at most 10000 are read.\n"),
+            std::string::npos);
+}
+
+TEST(SvgReader, OutlinesBeyondTheLimitAreCountedNotRead) {
+  // 20,000 small squares (a large drawing, kept small enough for a test): the first 2000
+  // are taken in document order, the rest only counted.
+  std::string body;
+  for (int k = 0; k < 20000; ++k) {
+    body += "<path d=\"M " + std::to_string(k % 100) + " " + std::to_string(k / 100 % 100) +
+            " h 20 v 20 h -20 z\"/>";
+  }
+  SvgReader reader;
+  reader.outlineLimit = 2000;
+  const Reading many = readText(reader, svg(body));
+  ASSERT_EQ(many.elements.size(), 2000u);
+  expectPoint(many.elements[1999].path.nodes[0].points[0], 99 * 0.90625 + 6, 19 * 0.90625 + 6);
+  EXPECT_NE(many.output.find("Only the first 2000 outlines are read; 18000 more are left out.\n"),
+            std::string::npos);
+  EXPECT_NE(many.output.find("Num strokes:0,2000\n"), std::string::npos);
+  // Invalid outlines do not use up the limit.
+  reader.outlineLimit = 1;
+  const Reading one = readText(reader, svg("<path d=\"M 0 0\"/><path d=\"M 0 0 h 9 v 9 z\"/>"));
+  EXPECT_EQ(one.elements.size(), 1u);
+  EXPECT_EQ(one.output.find("left out"), std::string::npos);
 }
 
 TEST(SvgReader, MissingAndMalformedFilesAreRefused) {
