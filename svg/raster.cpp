@@ -15,6 +15,11 @@ using Vec2d = vorn::Vec2<double>;
 
 bool isFinite(const Vec2d& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
+// Cairo divides an arc into pieces whose count grows with the radius; beyond this radius
+// (pixels) the count runs into the millions and a single node keeps cairo busy for good,
+// while on any canvas such an arc is indistinguishable from a straight edge.
+constexpr double maxArcRadius = 1e6;
+
 }  // namespace
 
 void Path::Node::apply(cairo_t* cr, Vec2d& last) const {
@@ -38,6 +43,10 @@ void Path::Node::apply(cairo_t* cr, Vec2d& last) const {
     case Arc:
       if (!std::isfinite(radius) || !std::isfinite(startAngle) || !std::isfinite(endAngle) ||
           !std::isfinite(last.x - radius)) {
+        return;
+      }
+      if (std::fabs(radius) > maxArcRadius) {
+        std::printf("Skipping an arc of radius %g: too large to draw.\n", radius);
         return;
       }
       cairo_arc(cr, last.x - radius, last.y, radius, startAngle, endAngle);

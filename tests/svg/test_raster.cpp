@@ -113,4 +113,18 @@ TEST(Raster, NonFiniteNodesAddNothing) {
   path.nodes.insert(path.nodes.begin() + 2, bad);
   EXPECT_TRUE(glimtest::sameImage(rasterisePath(path, 8, 8),
                                   rasterisePath(Path("M 2 2 L 6 2 L 6 6 L 2 6 Z"), 8, 8)));
+
+  // An arc of absurd radius is skipped with a line instead of keeping cairo busy for good
+  // (regression: "A1e308" after a closed square hung the reader).
+  Path huge("M 2 2 L 6 2 L 6 6 L 2 6 Z");
+  Path::Node arc;
+  arc.type = Path::Node::Arc;
+  arc.radius = 1e300;
+  arc.endAngle = 360.0;
+  huge.nodes.push_back(arc);
+  testing::internal::CaptureStdout();
+  const auto raster = rasterisePath(huge, 8, 8);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("too large to draw"), std::string::npos);
+  EXPECT_TRUE(glimtest::sameImage(raster,
+                                  rasterisePath(Path("M 2 2 L 6 2 L 6 6 L 2 6 Z"), 8, 8)));
 }
