@@ -137,9 +137,23 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
   const bool ok = evolver().loadSVG(path.toLocal8Bit().toStdString());
   currentFile = path;
   if (ok) setWindowFilePath(path);
+  // Read while the worker is stopped.
+  const std::size_t shapes = evolver().shapes.size();
+  const std::size_t leftOut = evolver().getOutlinesLeftOut();
   restoreWorker();
-  if (!ok && report == FailureReport::MessageBox)
-    reportFailure(tr("Open"), tr("Could not open the drawing\n%1").arg(path));
+  if (report == FailureReport::MessageBox) {
+    if (!ok) {
+      reportFailure(tr("Open"), tr("Could not open the drawing\n%1").arg(path));
+    } else if (shapes == 0) {
+      // Readable, but nothing to evolve: the canvas stays empty, and the user is told why.
+      reportFailure(tr("Open"), tr("The drawing\n%1\nhas no shape: no filled path or polygon "
+                                   "lies inside the canvas.").arg(path));
+    } else if (leftOut > 0) {
+      reportFailure(tr("Open"), tr("Only the first %1 outlines of the drawing\n%2\nbecame "
+                                   "shapes; %3 more were left out.")
+                                    .arg(shapes).arg(path).arg(leftOut));
+    }
+  }
   return ok;
 }
 

@@ -41,6 +41,8 @@ class MainWindow : public QMainWindow {
   /// @brief Loads an SVG drawing in place of the current one and remembers its path for
   /// `reload`. The worker is stopped around the load and restarted when Evolve is checked.
   /// @param path file name; handed to the reader in the local 8-bit encoding.
+  /// A readable drawing with no shape, or with outlines left out over the drawing's shape
+  /// bound, is opened and, with `FailureReport::MessageBox`, a box says so.
   /// @return whether the drawing was read.
   bool openFile(const QString& path, FailureReport report = FailureReport::MessageBox);
   /// @brief Writes the drawing as SVG. The worker is stopped around the save and

@@ -230,14 +230,22 @@ TEST_F(MainWindowTest, HostileFilesKeepTheDrawingAndAreNeverWritten) {
     QTest::qWait(50);
   }
 
-  // A drawing whose only outline lies outside the canvas opens as an empty drawing.
+  // A drawing whose only outline lies outside the canvas opens as an empty drawing, and a
+  // box naming it says that it has no shape.
   const QString outside = dir + "/outside.svg";
   const QByteArray outsideText =
       "<svg width=\"128\" height=\"128\"><path d=\"M 1000 1000 L 1100 1000 L 1100 1100 Z\"/></svg>";
   ASSERT_TRUE(glimtest::writeFile(outside, outsideText));
   EXPECT_TRUE(window->openFile(outside));
   EXPECT_TRUE(evolver().shapes.empty());
-  EXPECT_TRUE(window->findChildren<QMessageBox*>().isEmpty());
+  {
+    const QList<QMessageBox*> boxes = window->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->text().contains(outside) && boxes[0]->text().contains("no shape"))
+        << boxes[0]->text().toStdString();
+    boxes[0]->close();
+    QTest::qWait(50);
+  }
 
   // A path of 20,000 crossing lines is skipped, not filled for minutes; the other outline
   // of the drawing is read.
@@ -248,6 +256,7 @@ TEST_F(MainWindowTest, HostileFilesKeepTheDrawingAndAreNeverWritten) {
   ASSERT_TRUE(glimtest::writeFile(big, zigzag));
   EXPECT_TRUE(window->openFile(big));
   EXPECT_EQ(evolver().shapes.size(), 1u);
+  EXPECT_TRUE(window->findChildren<QMessageBox*>().isEmpty());
 
   // None of the files was changed by being opened.
   for (const auto& [path, text] : {std::pair{empty, QByteArray()}, std::pair{noise, binary},
