@@ -7,11 +7,6 @@
 #include "quarl/plugins/builtin_plugins.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vorn::Image<unsigned char> bytes;
-  vorn::ImagePointer toBytes(bytes);
-  if (vorn::jpeg_readMemory(data, size, "fuzz.jpeg", toBytes)) touchImage(bytes);
-  vorn::Image<unsigned short> shorts;
-  vorn::ImagePointer toShorts(shorts);
-  if (vorn::jpeg_readMemory(data, size, "fuzz.jpeg", toShorts)) touchImage(shorts);
+  readInBothDepths(data, size, "fuzz.jpeg", vorn::jpeg_readMemory);
   return 0;
 }

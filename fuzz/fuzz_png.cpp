@@ -7,11 +7,6 @@
 #include "quarl/plugins/builtin_plugins.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vorn::Image<unsigned char> bytes;
-  vorn::ImagePointer toBytes(bytes);
-  if (vorn::png_readMemory(data, size, "fuzz.png", toBytes)) touchImage(bytes);
-  vorn::Image<unsigned short> shorts;
-  vorn::ImagePointer toShorts(shorts);
-  if (vorn::png_readMemory(data, size, "fuzz.png", toShorts)) touchImage(shorts);
+  readInBothDepths(data, size, "fuzz.png", vorn::png_readMemory);
   return 0;
 }

@@ -56,6 +56,18 @@ class Options : public testing::Test {
     emit w.distributionList->itemDoubleClicked(w.distributionList->item(row));
     EXPECT_TRUE(edited);
   }
+
+  // Row `row` of the stored list holds this record, and the list widget shows it.
+  static void expectRecord(const OptionsWidget& w, int row, const char* description,
+                           double stiffMin, double stiffMax, double speedMin, double speedMax) {
+    const EvolutionDistribution& d = GlimShapeSettings::instance().distributions[row];
+    EXPECT_EQ(d.getDescription(), description);
+    EXPECT_DOUBLE_EQ(d.stiffMin, stiffMin);
+    EXPECT_DOUBLE_EQ(d.stiffMax, stiffMax);
+    EXPECT_DOUBLE_EQ(d.speedMin, speedMin);
+    EXPECT_DOUBLE_EQ(d.speedMax, speedMax);
+    EXPECT_EQ(w.distributionList->item(row)->text(), description);
+  }
 };
 
 TEST_F(Options, ShowsTheSettingsWithoutWritingThemBack) {
@@ -137,13 +149,7 @@ TEST_F(Options, EditorOkWithoutChangesKeepsTheRecord) {
     EXPECT_DOUBLE_EQ(e.distributionSpin->value(), 0.1);
     e.findChild<QPushButton*>("okButton")->click();
   });
-  const EvolutionDistribution& d = GlimShapeSettings::instance().distributions[1];
-  EXPECT_EQ(d.getDescription(), "perlin_hard,original,0.1");
-  EXPECT_DOUBLE_EQ(d.stiffMin, 0.1);
-  EXPECT_DOUBLE_EQ(d.stiffMax, 0.3);
-  EXPECT_DOUBLE_EQ(d.speedMin, 4.0);
-  EXPECT_DOUBLE_EQ(d.speedMax, 10.0);
-  EXPECT_EQ(w.distributionList->item(1)->text(), "perlin_hard,original,0.1");
+  expectRecord(w, 1, "perlin_hard,original,0.1", 0.1, 0.3, 4.0, 10.0);
 }
 
 TEST_F(Options, EditorValuesAreTakenHoweverItCloses) {
@@ -158,13 +164,7 @@ TEST_F(Options, EditorValuesAreTakenHoweverItCloses) {
     e.noiseTypeCombo->setCurrentText("perlin_hard");
     e.close();  // the window's close button, not "Ok"
   });
-  const EvolutionDistribution& d = GlimShapeSettings::instance().distributions[0];
-  EXPECT_EQ(d.getDescription(), "perlin_hard,speed-based,0.5");
-  EXPECT_DOUBLE_EQ(d.stiffMin, 0.25);
-  EXPECT_DOUBLE_EQ(d.stiffMax, 0.9);
-  EXPECT_DOUBLE_EQ(d.speedMin, 1.5);
-  EXPECT_DOUBLE_EQ(d.speedMax, 7.0);
-  EXPECT_EQ(w.distributionList->item(0)->text(), "perlin_hard,speed-based,0.5");
+  expectRecord(w, 0, "perlin_hard,speed-based,0.5", 0.25, 0.9, 1.5, 7.0);
   // The editor is gone once it has closed.
   EXPECT_EQ(w.findChild<EvolutionOptionsWidget*>(), nullptr);
 }
