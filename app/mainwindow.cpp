@@ -48,6 +48,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
 
   statusLabel = new QLabel;
   statusBar()->addWidget(statusLabel, 1);
+  loadLabel = new QLabel;
+  loadLabel->setObjectName(QStringLiteral("loadLabel"));
+  statusBar()->addPermanentWidget(loadLabel);
   statusTimer = new QTimer(this);
   connect(statusTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
   statusTimer->start(kStatusInterval);
@@ -140,14 +143,20 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
   // Read while the worker is stopped.
   const std::size_t shapes = evolver().shapes.size();
   const std::size_t leftOut = evolver().getOutlinesLeftOut();
+  const LoadSummary summary = evolver().getLoadSummary();
   restoreWorker();
+  if (ok) loadLabel->setText(QString::fromStdString(summary.line()));
   if (report == FailureReport::MessageBox) {
     if (!ok) {
       reportFailure(tr("Open"), tr("Could not open the drawing\n%1").arg(path));
     } else if (shapes == 0) {
       // Readable, but nothing to evolve: the canvas stays empty, and the user is told why.
-      reportFailure(tr("Open"), tr("The drawing\n%1\nhas no shape: no filled path or polygon "
-                                   "lies inside the canvas.").arg(path));
+      const std::string reasons = summary.leftOutLine();
+      reportFailure(tr("Open"), tr("The drawing\n%1\nhas no shape: %2.")
+                                    .arg(path)
+                                    .arg(reasons.empty()
+                                             ? tr("no element paints inside the canvas")
+                                             : QString::fromStdString(reasons)));
     } else if (leftOut > 0) {
       reportFailure(tr("Open"), tr("Only the first %1 outlines of the drawing\n%2\nbecame "
                                    "shapes; %3 more were left out.")

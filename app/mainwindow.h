@@ -103,6 +103,8 @@ class MainWindow : public QMainWindow {
   void updateStatus();
 
   QLabel* statusLabel = nullptr;
+  /// The summary line of the last drawing opened, at the right of the status bar.
+  QLabel* loadLabel = nullptr;
   QTimer* statusTimer = nullptr;
 };
 

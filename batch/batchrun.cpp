@@ -78,6 +78,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 // One run of the worker, ended by its pass limit or by the time limit, whichever comes first.
 // The worker notices a stop between passes, so a time limit ends after the current pass.
 EvolveResult evolve(ZazizEvozuEvolver& evolver, const BatchOptions& options, ProgressBar& bar) {
+  // --passes 0: the shapes are saved as they were loaded.
+  if (options.passes == 0 && options.seconds <= 0.0) return EvolveResult();
   evolver.iterations = options.passes > 0 ? options.passes : std::numeric_limits<int>::max();
   const auto start = std::chrono::steady_clock::now();
   evolver.start();
@@ -323,16 +325,16 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     if (!evolver.loadSVG(options.input))
       return fail("cannot read the drawing " + options.input +
                   " (not a readable SVG document; --verbose shows the parser's messages)");
-    if (evolver.shapes.empty())
-      return fail("the drawing " + options.input +
-                  " has no valid shape (no filled path or polygon inside the canvas;"
-                  " --verbose shows why each was skipped)");
-    if (evolver.getOutlinesLeftOut() > 0) {
-      report(streams.info, bar,
-             "warning: only the first " + std::to_string(evolver.shapes.size()) +
-                 " outlines of " + options.input + " become shapes; " +
-                 std::to_string(evolver.getOutlinesLeftOut()) + " more are left out");
+    const LoadSummary& summary = evolver.getLoadSummary();
+    if (evolver.shapes.empty()) {
+      const std::string reasons = summary.leftOutLine();
+      return fail("the drawing " + options.input + " has no valid shape (" +
+                  (reasons.empty() ? std::string("no element paints inside the canvas")
+                                   : reasons) +
+                  "; --verbose shows why each was skipped)");
     }
+    if (summary.isIncomplete())
+      report(streams.info, bar, "warning: " + options.input + ": " + summary.line());
   }
 
   std::string error;

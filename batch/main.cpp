@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
     settings.height = options.height;
   }
   if (!options.levelSet.empty()) settings.levelSetType = options.levelSet;
+  if (!options.svgReader.empty()) settings.svgReader = options.svgReader;
 
   // The shapes write their stiffness images below the working directory. Each run works in a
   // private directory of its own, so that runs side by side (GNU parallel, job arrays on a

@@ -52,7 +52,7 @@ bool readSize(const std::string& text, int& width, int& height) {
 bool takesValue(const std::string& name) {
   static const char* const names[] = {"--output", "-o",     "--prefix",  "--count",
                                       "-n",       "--first", "--passes", "--seconds",
-                                      "--seed",   "--size",  "--level-set"};
+                                      "--seed",   "--size",  "--level-set", "--svg-reader"};
   for (const char* n : names)
     if (name == n) return true;
   return false;
@@ -157,8 +157,8 @@ bool parseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
       }
       options.first = static_cast<long long>(number);
     } else if (name == "--passes") {
-      if (!readCount(value, maxPasses, number) || number == 0) {
-        error = bad(name, value, "expected a whole number from 1 to " + std::to_string(maxPasses));
+      if (!readCount(value, maxPasses, number)) {
+        error = bad(name, value, "expected a whole number from 0 to " + std::to_string(maxPasses));
         return false;
       }
       options.passes = static_cast<int>(number);
@@ -190,6 +190,12 @@ bool parseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
         return false;
       }
       options.levelSet = value;
+    } else if (name == "--svg-reader") {
+      if (value != "full" && value != "basic") {
+        error = bad(name, value, "expected full or basic");
+        return false;
+      }
+      options.svgReader = value;
     } else {
       error = "glimshape-batch: unknown option '" + arg + "' (see glimshape-batch --help)";
       return false;
@@ -203,6 +209,11 @@ bool parseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
     error = "glimshape-batch: --first " + std::to_string(options.first) + " with --count " +
             std::to_string(options.count) + " runs past the largest file number " +
             std::to_string(maxFileNumber);
+    return false;
+  }
+  if (passesGiven && options.passes == 0 && options.seconds > 0.0) {
+    error = "glimshape-batch: --passes 0 saves the drawing without evolving; --seconds has no "
+            "effect with it";
     return false;
   }
   // A time limit alone lets the evolution run until the time is up.
@@ -232,7 +243,8 @@ std::string batchUsage() {
          "\n"
          "Evolution:\n"
          "      --passes P       passes over all shapes per evolution (default 150, one full\n"
-         "                       run of the worker)\n"
+         "                       run of the worker); 0 saves the shapes as loaded, without\n"
+         "                       evolving\n"
          "      --seconds S      time limit of one evolution in seconds (decimals allowed);\n"
          "                       alone it lifts the pass limit, with --passes the first limit\n"
          "                       reached ends the evolution\n"
@@ -246,6 +258,8 @@ std::string batchUsage() {
          "                       --seed it is never seeded and a run repeats exactly\n"
          "      --size WxH       canvas size in pixels, each side 1 to 4096 (default 128x128)\n"
          "      --level-set KIND RectLevelSet (default), SparseLevelSet or FullLevelSet\n"
+         "      --svg-reader R   full (default): every element as a renderer paints it;\n"
+         "                       basic: filled paths and polygons only\n"
          "\n"
          "Messages:\n"
          "  -q, --quiet          no progress and no warnings (errors are still reported)\n"

@@ -21,7 +21,8 @@ struct BatchOptions {
   int count = 1;
   /// Number of the first file; -1 means the first number whose file does not exist.
   long long first = -1;
-  /// Passes of one evolution; 0 means no pass limit (only with `seconds`).
+  /// Passes of one evolution; 0 means no pass limit with `seconds`, and no evolution at all
+  /// without (the starting shapes are saved as they were loaded).
   int passes = 150;
   /// Time limit of one evolution (seconds); 0 means none.
   double seconds = 0.0;
@@ -38,6 +39,8 @@ struct BatchOptions {
   int height = 0;
   /// Level-set kind of the shapes; empty keeps the settings' kind.
   std::string levelSet;
+  /// How the drawing is read ("full" or "basic"); empty keeps the settings' reader.
+  std::string svgReader;
   /// Also write a PNG picture beside each SVG file.
   bool png = false;
   /// Neither progress nor warnings on standard error (errors are still reported).

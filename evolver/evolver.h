@@ -17,6 +17,7 @@
 #include "quarl/vec2.h"
 #include "shapes/zazizevozubase.h"
 #include "svg/path.h"
+#include "svg/fullreader.h"
 #include "svg/svgreader.h"
 
 /// @brief The drawing as a list of evolving shapes, the canvas state they move against and
@@ -132,11 +133,13 @@ class ZazizEvozuEvolver {
 
   /// @brief Replaces the drawing by the shapes of an SVG file and rebuilds the mask.
   ///
-  /// The file is parsed first; then the worker is stopped (not restarted), the old shapes
-  /// are released and every filled path and polygon whose raster is valid becomes a shape
-  /// (`ZazizEvozuBase::create`, then its fill colour, line colour and line width from the
-  /// element). See `SvgReader::read` for the scale, the margin and the lines printed. The
-  /// scale and the image size persist from one load to the next. At most
+  /// The file is parsed first; then the worker is stopped (not restarted) and the old
+  /// shapes are released. The settings' `svgReader` chooses the reader: "basic" makes a
+  /// shape of every filled path and polygon whose raster is valid (see `SvgReader::read`
+  /// for the scale, the margin and the lines printed), anything else of every element a
+  /// renderer paints (see `FullSvgReader::read`). Each becomes a shape through
+  /// `ZazizEvozuBase::create`, then gets its fill colour, line colour and line width from
+  /// the element. Prints the summary line (`getLoadSummary`). At most
   /// `maxDrawingShapes` shapes, and together at most `maxDrawingCells` canvas cells of the
   /// settings' canvas, are made; later outlines are left out with a line saying so.
   /// @return false, keeping the current shapes, when the file cannot be read or parsed as
@@ -149,7 +152,9 @@ class ZazizEvozuEvolver {
   /// Most canvas cells of all shapes `loadSVG` makes together (16 shapes on 4096 × 4096).
   static constexpr long long maxDrawingCells = 1LL << 28;
   /// Outlines of the last drawing loaded that were left out by those limits.
-  std::size_t getOutlinesLeftOut() const { return svgReader.outlinesLeftOut; }
+  std::size_t getOutlinesLeftOut() const { return loadSummary.overBound; }
+  /// What the last load made of its drawing and what it left out.
+  const LoadSummary& getLoadSummary() const { return loadSummary; }
   /// @brief An SVG colour as red, green, blue: "rgb(r%,g%,b%)" and "#" with hexadecimal
   /// digits; anything else is black (see the free function `parseColor`).
   static std::array<float, 3> parseColor(const std::string& text);
@@ -247,8 +252,10 @@ class ZazizEvozuEvolver {
   std::atomic<bool> runFlag{false};
   std::atomic<int> passCount{0};
   std::atomic<bool> runComplete{false};
-  // The document scale and image size, kept from one load to the next.
+  // The two readers, and what the last load made.
   SvgReader svgReader;
+  FullSvgReader fullReader;
+  LoadSummary loadSummary;
 
   // One shape step of a pass under `mutex`: the mask rebuilt without shape i, then its
   // move. False (and nothing done) when i is beyond the list.

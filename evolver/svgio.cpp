@@ -26,10 +26,10 @@ bool ZazizEvozuEvolver::loadSVG(const std::string& fileName) {
   // rebuilds the free space from all the others, so a drawing of 100,000 outlines would
   // need gigabytes and hours per pass: shapes are bounded in number and in canvas cells.
   const long long cells = std::max(1LL, static_cast<long long>(settings.width) * settings.height);
-  svgReader.outlineLimit = static_cast<std::size_t>(
+  const std::size_t limit = static_cast<std::size_t>(
       std::max(1LL, std::min(maxDrawingShapes, maxDrawingCells / cells)));
   std::vector<std::shared_ptr<ZazizEvozuBase>> created;
-  svgReader.read(document, settings.width, settings.height, [&](const SvgElement& element) {
+  const auto receive = [&](const SvgElement& element) {
     std::shared_ptr<ZazizEvozuBase> shape = ZazizEvozuBase::create(element.polygon, element.mask);
     if (!shape) return false;
     // The element's style replaces the random colours and width chosen at construction.
@@ -40,7 +40,18 @@ bool ZazizEvozuEvolver::loadSVG(const std::string& fileName) {
     shape->lineWidth = element.strokeWidth;
     created.push_back(std::move(shape));
     return true;
-  });
+  };
+  if (settings.svgReader == "basic") {
+    svgReader.outlineLimit = limit;
+    svgReader.read(document, settings.width, settings.height, receive);
+    loadSummary = svgReader.summary;
+  } else {
+    fullReader.outlineLimit = limit;
+    fullReader.read(document, settings.width, settings.height, receive);
+    loadSummary = fullReader.summary;
+  }
+  std::printf("Loaded %s: %s.\n", fileName.c_str(), loadSummary.line().c_str());
+  std::fflush(stdout);
   setShapes(std::move(created));
   std::lock_guard<std::mutex> lock(mutex);
   // Without shapes the mask of the previous drawing would linger.

@@ -49,6 +49,9 @@ class GlimShapeSettings {
   int width = 128;
   /// Canvas height in pixels.
   int height = 128;
+  /// How drawings are read: "full" (every element as a renderer paints it, through
+  /// librsvg) or "basic" (filled paths and polygons only); anything else reads as "full".
+  std::string svgReader = "full";
 };
 
 #endif

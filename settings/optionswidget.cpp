@@ -2,6 +2,7 @@
 // Purpose: building and binding the options window.
 #include "settings/optionswidget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,6 +30,7 @@ void OptionsWidget::bindMembers() {
   heightSpin = root->findChild<QSpinBox*>(QStringLiteral("heightSpin"));
   temporaryPath = root->findChild<QLineEdit*>(QStringLiteral("temporaryPath"));
   distributionList = root->findChild<QListWidget*>(QStringLiteral("distributionList"));
+  fullReaderCheck = root->findChild<QCheckBox*>(QStringLiteral("fullReaderCheck"));
   auto* addButton = root->findChild<QAbstractButton*>(QStringLiteral("addDistributionButton"));
   auto* removeButton =
       root->findChild<QAbstractButton*>(QStringLiteral("removeDistributionButton"));
@@ -53,6 +55,8 @@ void OptionsWidget::bindMembers() {
   if (methodCombo)
     connect(methodCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &OptionsWidget::levelSetTypeChanged);
+  if (fullReaderCheck)
+    connect(fullReaderCheck, &QCheckBox::toggled, this, &OptionsWidget::fullReaderToggled);
   if (addButton)
     connect(addButton, &QAbstractButton::clicked, this, &OptionsWidget::addDistribution);
   if (removeButton)
@@ -68,6 +72,10 @@ void OptionsWidget::bindMembers() {
   if (heightSpin) {
     const QSignalBlocker block(heightSpin);
     heightSpin->setValue(s.height);
+  }
+  if (fullReaderCheck) {
+    const QSignalBlocker block(fullReaderCheck);
+    fullReaderCheck->setChecked(s.svgReader != "basic");
   }
   if (methodCombo) {
     const int index = methodCombo->findText(QString::fromStdString(s.levelSetType),
@@ -86,6 +94,10 @@ void OptionsWidget::heightChanged(int value) { GlimShapeSettings::instance().hei
 void OptionsWidget::levelSetTypeChanged(int) {
   if (methodCombo)
     GlimShapeSettings::instance().levelSetType = methodCombo->currentText().toStdString();
+}
+
+void OptionsWidget::fullReaderToggled(bool checked) {
+  GlimShapeSettings::instance().svgReader = checked ? "full" : "basic";
 }
 
 void OptionsWidget::addDistribution(bool) {

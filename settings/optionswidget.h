@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -42,6 +43,9 @@ class OptionsWidget : public QWidget {
   /// Shows the temporary directory; read-only, as the directory is created at start-up.
   QLineEdit* temporaryPath = nullptr;
   QListWidget* distributionList = nullptr;
+  /// Checked: drawings are read as a renderer paints them (settings `svgReader` "full");
+  /// unchecked: filled paths and polygons only ("basic").
+  QCheckBox* fullReaderCheck = nullptr;
 
  public slots:
   /// Settings `width` = value (pixels).
@@ -50,6 +54,8 @@ class OptionsWidget : public QWidget {
   void heightChanged(int value);
   /// Settings `levelSetType` = the text of `methodCombo`'s current item.
   void levelSetTypeChanged(int index);
+  /// Settings `svgReader` = "full" when checked, else "basic".
+  void fullReaderToggled(bool checked);
   /// Appends a default record to the settings and its description to the list.
   void addDistribution(bool checked = false);
   /// Removes the list's current item and the settings record at its row; nothing when no

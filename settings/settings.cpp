@@ -49,6 +49,15 @@ void Settings::transferFromQSettings(QSettings& store) {
     s.temporaryPath = path.toLocal8Bit().toStdString();
   }
 
+  const QString reader =
+      store.value(QStringLiteral("svgReader"), QString::fromStdString(s.svgReader)).toString();
+  if (reader == QLatin1String("full") || reader == QLatin1String("basic")) {
+    s.svgReader = reader.toStdString();
+  } else {
+    std::fprintf(stderr, "Settings: svgReader \"%s\" is neither full nor basic; keeping %s.\n",
+                 reader.toLocal8Bit().constData(), s.svgReader.c_str());
+  }
+
   store.beginGroup(QStringLiteral("simulation"));
   const int oldWidth = s.width;
   const int oldHeight = s.height;
@@ -80,6 +89,7 @@ bool Settings::transferToQSettings() {
 bool Settings::transferToQSettings(QSettings& store) {
   const GlimShapeSettings& s = GlimShapeSettings::instance();
   store.setValue(QStringLiteral("temporaryPath"), QString::fromLocal8Bit(s.temporaryPath));
+  store.setValue(QStringLiteral("svgReader"), QString::fromStdString(s.svgReader));
   store.beginGroup(QStringLiteral("simulation"));
   store.setValue(QStringLiteral("width"), s.width);
   store.setValue(QStringLiteral("height"), s.height);

@@ -8,8 +8,8 @@ class QSettings;
 /// @brief Copies the persistent part of GlimShapeSettings::instance() to and from Qt's
 /// settings store.
 ///
-/// Four keys are kept: "temporaryPath" at top level, and "width", "height" and
-/// "levelSetType" in the group "simulation". The distribution list is not persisted.
+/// Five keys are kept: "temporaryPath" and "svgReader" ("full" or "basic") at top level,
+/// and "width", "height" and "levelSetType" in the group "simulation". The distribution list is not persisted.
 /// The store is the one QSettings() names for the application (organisation "vorn",
 /// application "glimshape", set by the program entry).
 class Settings {
@@ -22,21 +22,23 @@ class Settings {
   static constexpr long long maxCanvasPixels = 2048LL * 2048LL;
 
   /// @brief Overlays the stored values on the settings, in the order temporaryPath,
-  /// width, height, level-set type; a missing key keeps the field's current value.
+  /// svgReader, width, height, level-set type; a missing key keeps the field's current
+  /// value.
   ///
   /// Prints "h:" and the canvas height in effect, then a line feed, to standard output.
   /// Sizes are taken as stored when they lie between 1 and maxCanvasSide pixels (a width
   /// of 8 stays 8, although the options window cannot set it) and the area does not
   /// exceed maxCanvasPixels.
   /// @warning A size that is not a whole number, is below 1 or above maxCanvasSide, an
-  /// area above maxCanvasPixels, or an empty temporary path is refused with a line on
+  /// area above maxCanvasPixels, an svgReader other than "full" or "basic", or an empty
+  /// temporary path is refused with a line on
   /// standard error naming the key and the stored value; the field keeps its value (for
   /// a too large area both sides keep theirs).
   static void transferFromQSettings();
   /// @brief As above, from the given store.
   static void transferFromQSettings(QSettings& store);
 
-  /// @brief Writes the four keys and flushes the store.
+  /// @brief Writes the five keys and flushes the store.
   /// @return whether the store was written; a failure also prints a line on standard
   ///         error naming the store's file.
   static bool transferToQSettings();

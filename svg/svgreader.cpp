@@ -28,10 +28,8 @@ namespace {
 
 using Vec2d = vorn::Vec2<double>;
 
-// Outlines are shrunk to 116/128 of the canvas and moved 6 pixels in, leaving a margin of
-// 6 pixels on each side of the default 128 × 128 canvas.
-constexpr double marginScale = 0.90625;
-constexpr double marginOffset = 6.0;
+// The margin left free on every side of the raster, in pixels.
+constexpr double marginPixels = 6.0;
 // Flatness of the polygons made from outlines, in pixels.
 constexpr double flatteningTolerance = 0.2;
 // Most text that entity references may add to the attribute values of one document.
@@ -99,6 +97,101 @@ bool readPercentColor(const std::string& text, std::array<float, 3>& color) {
     ++pos;
   }
   for (int k = 0; k < 3; ++k) color[k] = channels[k] / 100.0f;
+  return true;
+}
+
+// The CSS colour names, sorted, with their colours as 0xRRGGBB.
+struct NamedColor {
+  const char* name;
+  std::uint32_t rgb;
+};
+constexpr NamedColor namedColors[] = {
+    {"aliceblue", 0xf0f8ff}, {"antiquewhite", 0xfaebd7}, {"aqua", 0x00ffff},
+    {"aquamarine", 0x7fffd4}, {"azure", 0xf0ffff}, {"beige", 0xf5f5dc}, {"bisque", 0xffe4c4},
+    {"black", 0x000000}, {"blanchedalmond", 0xffebcd}, {"blue", 0x0000ff},
+    {"blueviolet", 0x8a2be2}, {"brown", 0xa52a2a}, {"burlywood", 0xdeb887},
+    {"cadetblue", 0x5f9ea0}, {"chartreuse", 0x7fff00}, {"chocolate", 0xd2691e},
+    {"coral", 0xff7f50}, {"cornflowerblue", 0x6495ed}, {"cornsilk", 0xfff8dc},
+    {"crimson", 0xdc143c}, {"cyan", 0x00ffff}, {"darkblue", 0x00008b}, {"darkcyan", 0x008b8b},
+    {"darkgoldenrod", 0xb8860b}, {"darkgray", 0xa9a9a9}, {"darkgreen", 0x006400},
+    {"darkgrey", 0xa9a9a9}, {"darkkhaki", 0xbdb76b}, {"darkmagenta", 0x8b008b},
+    {"darkolivegreen", 0x556b2f}, {"darkorange", 0xff8c00}, {"darkorchid", 0x9932cc},
+    {"darkred", 0x8b0000}, {"darksalmon", 0xe9967a}, {"darkseagreen", 0x8fbc8f},
+    {"darkslateblue", 0x483d8b}, {"darkslategray", 0x2f4f4f}, {"darkslategrey", 0x2f4f4f},
+    {"darkturquoise", 0x00ced1}, {"darkviolet", 0x9400d3}, {"deeppink", 0xff1493},
+    {"deepskyblue", 0x00bfff}, {"dimgray", 0x696969}, {"dimgrey", 0x696969},
+    {"dodgerblue", 0x1e90ff}, {"firebrick", 0xb22222}, {"floralwhite", 0xfffaf0},
+    {"forestgreen", 0x228b22}, {"fuchsia", 0xff00ff}, {"gainsboro", 0xdcdcdc},
+    {"ghostwhite", 0xf8f8ff}, {"gold", 0xffd700}, {"goldenrod", 0xdaa520}, {"gray", 0x808080},
+    {"green", 0x008000}, {"greenyellow", 0xadff2f}, {"grey", 0x808080},
+    {"honeydew", 0xf0fff0}, {"hotpink", 0xff69b4}, {"indianred", 0xcd5c5c},
+    {"indigo", 0x4b0082}, {"ivory", 0xfffff0}, {"khaki", 0xf0e68c}, {"lavender", 0xe6e6fa},
+    {"lavenderblush", 0xfff0f5}, {"lawngreen", 0x7cfc00}, {"lemonchiffon", 0xfffacd},
+    {"lightblue", 0xadd8e6}, {"lightcoral", 0xf08080}, {"lightcyan", 0xe0ffff},
+    {"lightgoldenrodyellow", 0xfafad2}, {"lightgray", 0xd3d3d3}, {"lightgreen", 0x90ee90},
+    {"lightgrey", 0xd3d3d3}, {"lightpink", 0xffb6c1}, {"lightsalmon", 0xffa07a},
+    {"lightseagreen", 0x20b2aa}, {"lightskyblue", 0x87cefa}, {"lightslategray", 0x778899},
+    {"lightslategrey", 0x778899}, {"lightsteelblue", 0xb0c4de}, {"lightyellow", 0xffffe0},
+    {"lime", 0x00ff00}, {"limegreen", 0x32cd32}, {"linen", 0xfaf0e6}, {"magenta", 0xff00ff},
+    {"maroon", 0x800000}, {"mediumaquamarine", 0x66cdaa}, {"mediumblue", 0x0000cd},
+    {"mediumorchid", 0xba55d3}, {"mediumpurple", 0x9370db}, {"mediumseagreen", 0x3cb371},
+    {"mediumslateblue", 0x7b68ee}, {"mediumspringgreen", 0x00fa9a},
+    {"mediumturquoise", 0x48d1cc}, {"mediumvioletred", 0xc71585}, {"midnightblue", 0x191970},
+    {"mintcream", 0xf5fffa}, {"mistyrose", 0xffe4e1}, {"moccasin", 0xffe4b5},
+    {"navajowhite", 0xffdead}, {"navy", 0x000080}, {"oldlace", 0xfdf5e6}, {"olive", 0x808000},
+    {"olivedrab", 0x6b8e23}, {"orange", 0xffa500}, {"orangered", 0xff4500},
+    {"orchid", 0xda70d6}, {"palegoldenrod", 0xeee8aa}, {"palegreen", 0x98fb98},
+    {"paleturquoise", 0xafeeee}, {"palevioletred", 0xdb7093}, {"papayawhip", 0xffefd5},
+    {"peachpuff", 0xffdab9}, {"peru", 0xcd853f}, {"pink", 0xffc0cb}, {"plum", 0xdda0dd},
+    {"powderblue", 0xb0e0e6}, {"purple", 0x800080}, {"rebeccapurple", 0x663399},
+    {"red", 0xff0000}, {"rosybrown", 0xbc8f8f}, {"royalblue", 0x4169e1},
+    {"saddlebrown", 0x8b4513}, {"salmon", 0xfa8072}, {"sandybrown", 0xf4a460},
+    {"seagreen", 0x2e8b57}, {"seashell", 0xfff5ee}, {"sienna", 0xa0522d},
+    {"silver", 0xc0c0c0}, {"skyblue", 0x87ceeb}, {"slateblue", 0x6a5acd},
+    {"slategray", 0x708090}, {"slategrey", 0x708090}, {"snow", 0xfffafa},
+    {"springgreen", 0x00ff7f}, {"steelblue", 0x4682b4}, {"tan", 0xd2b48c}, {"teal", 0x008080},
+    {"thistle", 0xd8bfd8}, {"tomato", 0xff6347}, {"turquoise", 0x40e0d0},
+    {"violet", 0xee82ee}, {"wheat", 0xf5deb3}, {"white", 0xffffff}, {"whitesmoke", 0xf5f5f5},
+    {"yellow", 0xffff00}, {"yellowgreen", 0x9acd32},
+};
+
+bool readNamedColor(const std::string& text, std::uint32_t& rgb) {
+  std::string name = text;
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  const auto found = std::lower_bound(
+      std::begin(namedColors), std::end(namedColors), name,
+      [](const NamedColor& entry, const std::string& key) { return key.compare(entry.name) > 0; });
+  if (found == std::end(namedColors) || name != found->name) return false;
+  rgb = found->rgb;
+  return true;
+}
+
+// "rgb(r,g,b)" with whole numbers, white space allowed around each.
+bool readIntegerColor(const std::string& text, std::array<float, 3>& color) {
+  static const char prefix[] = "rgb(";
+  if (text.compare(0, sizeof(prefix) - 1, prefix) != 0) return false;
+  std::size_t pos = sizeof(prefix) - 1;
+  for (int k = 0; k < 3; ++k) {
+    while (pos < text.size() && isSpace(text[pos])) ++pos;
+    if (pos < text.size() && text[pos] == '+') ++pos;
+    const bool negative = pos < text.size() && text[pos] == '-';
+    if (negative) ++pos;
+    long long value = 0;
+    const auto result = std::from_chars(text.data() + pos, text.data() + text.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+      value = LLONG_MAX;
+    } else if (result.ec != std::errc()) {
+      return false;
+    }
+    pos = static_cast<std::size_t>(result.ptr - text.data());
+    while (pos < text.size() && isSpace(text[pos])) ++pos;
+    if (pos >= text.size() || text[pos] != (k < 2 ? ',' : ')')) return false;
+    ++pos;
+    const long long clamped = negative ? 0 : std::min(value, 255LL);
+    color[k] = static_cast<float>(clamped) / 255.0f;
+  }
   return true;
 }
 
@@ -210,13 +303,14 @@ void transformPath(Path& path, const Affine& map) {
   }
 }
 
-// Document units to canvas pixels, then the fixed margin.
-void placeOnCanvas(Path& path, double scaleWidth, double scaleHeight) {
-  const double radiusScale = 0.5 * (scaleWidth + scaleHeight) * marginScale;
+// Document units to canvas pixels, then the margin (factor m, origin moved to offset).
+void placeOnCanvas(Path& path, double scaleWidth, double scaleHeight, double m,
+                   const Vec2d& offset) {
+  const double radiusScale = 0.5 * (scaleWidth + scaleHeight) * m;
   for (Path::Node& node : path.nodes) {
     for (Vec2d& p : node.points) {
-      p.x = p.x * scaleWidth * marginScale + marginOffset;
-      p.y = p.y * scaleHeight * marginScale + marginOffset;
+      p.x = p.x * scaleWidth * m + offset.x;
+      p.y = p.y * scaleHeight * m + offset.y;
     }
     node.radius *= radiusScale;
   }
@@ -307,18 +401,35 @@ void appendUtf8(unsigned long code, std::string& out) {
 
 std::array<float, 3> parseColor(const std::string& text) {
   std::array<float, 3> color{{0.0f, 0.0f, 0.0f}};
-  if (readPercentColor(text, color)) return color;
+  if (readPercentColor(text, color) || readIntegerColor(text, color)) return color;
+  std::uint32_t v = 0;
   if (!text.empty() && text[0] == '#') {
     std::size_t pos = 1;
     while (pos < text.size() && isSpace(text[pos])) ++pos;
     std::uint64_t value = 0;
-    const auto result = std::from_chars(text.data() + pos, text.data() + text.size(), value, 16);
+    const char* first = text.data() + pos;
+    const auto result = std::from_chars(first, text.data() + text.size(), value, 16);
     if (result.ec == std::errc::result_out_of_range) value = UINT64_MAX;
-    const auto v = static_cast<std::uint32_t>(value);
-    color[0] = static_cast<float>((v >> 16) & 255) / 255.0f;
-    color[1] = static_cast<float>((v >> 8) & 255) / 255.0f;
-    color[2] = static_cast<float>(v & 255) / 255.0f;
+    const std::ptrdiff_t digits = result.ptr - first;
+    // The CSS forms: one digit a channel (#rgb, #rgba) or two (#rrggbb, #rrggbbaa); the
+    // alpha digits are dropped. Other lengths read as one number, as always.
+    if (pos == 1 && result.ec == std::errc() && (digits == 3 || digits == 4)) {
+      const unsigned shift = digits == 4 ? 4u : 0u;
+      const auto r = static_cast<std::uint32_t>((value >> (shift + 8)) & 15);
+      const auto g = static_cast<std::uint32_t>((value >> (shift + 4)) & 15);
+      const auto b = static_cast<std::uint32_t>((value >> shift) & 15);
+      v = (r * 17) << 16 | (g * 17) << 8 | b * 17;
+    } else if (pos == 1 && result.ec == std::errc() && digits == 8) {
+      v = static_cast<std::uint32_t>(value >> 8);
+    } else {
+      v = static_cast<std::uint32_t>(value);
+    }
+  } else if (!readNamedColor(text, v)) {
+    return color;
   }
+  color[0] = static_cast<float>((v >> 16) & 255) / 255.0f;
+  color[1] = static_cast<float>((v >> 8) & 255) / 255.0f;
+  color[2] = static_cast<float>(v & 255) / 255.0f;
   return color;
 }
 
@@ -415,6 +526,47 @@ SvgDocument::~SvgDocument() {
   if (doc != nullptr) xmlFreeDoc(doc);
 }
 
+std::string LoadSummary::leftOutLine() const {
+  std::string line;
+  const auto add = [&line](std::size_t n, const std::string& one, const std::string& many) {
+    if (n == 0) return;
+    if (!line.empty()) line += "; ";
+    line += std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  add(paintNothing, "element paints nothing", "elements paint nothing");
+  add(faint, "faint", "faint");
+  add(belowPixel, "smaller than a pixel", "smaller than a pixel");
+  add(overBound, "left out over the shape bound", "left out over the shape bound");
+  return line;
+}
+
+std::string LoadSummary::line() const {
+  std::string line = std::to_string(shapes) + (shapes == 1 ? " shape" : " shapes");
+  const std::string rest = leftOutLine();
+  return rest.empty() ? line : line + "; " + rest;
+}
+
+bool hasCanvasAttribute(xmlNode* root) {
+  if (root == nullptr) return false;
+  for (xmlAttr* attribute = root->properties; attribute != nullptr; attribute = attribute->next) {
+    if (attribute->ns != nullptr && attribute->ns->href != nullptr &&
+        std::strcmp(reinterpret_cast<const char*>(attribute->ns->href), canvasNamespace) == 0 &&
+        isName(attribute, canvasAttribute)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+double placeInMargin(int width, int height, double& offsetX, double& offsetY) {
+  offsetX = offsetY = 0.0;
+  if (width <= 2 * marginPixels || height <= 2 * marginPixels) return 1.0;
+  const double m = std::min((width - 2 * marginPixels) / width, (height - 2 * marginPixels) / height);
+  offsetX = 0.5 * width * (1.0 - m);
+  offsetY = 0.5 * height * (1.0 - m);
+  return m;
+}
+
 bool SvgReader::load(const std::string& fileName, int canvasWidth, int canvasHeight,
                      const Receiver& receive) {
   const SvgDocument document(fileName);
@@ -425,16 +577,16 @@ bool SvgReader::load(const std::string& fileName, int canvasWidth, int canvasHei
 
 int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeight,
                     const Receiver& receive) {
-  if (!started) {
-    imageWidth = canvasWidth;
-    imageHeight = canvasHeight;
-    started = true;
-  }
-  entityBudget = entityTextLimit;
-  budgetReported = false;
+  // Nothing carries over from the document before.
+  scaleWidth = scaleHeight = 1.0;
+  imageWidth = canvasWidth;
+  imageHeight = canvasHeight;
+  summary = LoadSummary();
+  entities.restart();
   std::vector<Path> accepted;
   std::size_t leftOut = 0;
   if (document.isValid()) {
+    savedPage = hasCanvasAttribute(xmlDocGetRootElement(document.doc));
     // Depth first, each node before its children and the children before the next
     // sibling: document order, without recursion.
     std::vector<xmlNode*> pending{xmlDocGetRootElement(document.doc)};
@@ -461,6 +613,8 @@ int SvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeig
     }
   }
   outlinesLeftOut = leftOut;
+  summary.overBound = leftOut;
+  summary.shapes = accepted.size();
   if (leftOut > 0) {
     std::cout << "Only the first " << outlineLimit << " outlines are read; " << leftOut
               << " more are left out." << "\n";
@@ -475,7 +629,7 @@ void SvgReader::readSvgElement(xmlNode* node, int canvasWidth, int canvasHeight)
   for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
     const bool isWidth = isName(attribute, "width");
     if (!isWidth && !isName(attribute, "height")) continue;
-    const std::string text = attributeValue(attribute);
+    const std::string text = entities.value(attribute);
     double size = 0.0;
     // A size that is no positive number would divide by zero below; it counts as missing.
     if (!readLeadingNumber(text, size) || !(size > 0.0)) {
@@ -504,18 +658,21 @@ void SvgReader::readSvgElement(xmlNode* node, int canvasWidth, int canvasHeight)
 bool SvgReader::readOutline(xmlNode* node, SvgElement& element) {
   std::string transform;
   bool hasTransform = false;
+  bool fillNone = false;
   for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
     if (isName(attribute, "d")) {
-      element.path = Path(attributeValue(attribute));
+      element.path = Path(entities.value(attribute));
     } else if (isName(attribute, "points")) {
-      element.path = polygonPath(attributeValue(attribute));
+      element.path = polygonPath(entities.value(attribute));
     } else if (isName(attribute, "transform")) {
-      transform = attributeValue(attribute);
+      transform = entities.value(attribute);
       hasTransform = true;
     } else if (isName(attribute, "fill")) {
-      element.fillColor = parseColor(attributeValue(attribute));
+      const std::string value = entities.value(attribute);
+      element.fillColor = parseColor(value);
+      fillNone = trim(value) == "none";
     } else if (isName(attribute, "style")) {
-      for (const std::string& piece : split(attributeValue(attribute), ';')) {
+      for (const std::string& piece : split(entities.value(attribute), ';')) {
         const std::vector<std::string> parts = split(piece, ':');
         if (parts.size() != 2) continue;
         const std::string key = trim(parts[0]);
@@ -526,6 +683,7 @@ bool SvgReader::readOutline(xmlNode* node, SvgElement& element) {
           element.strokeWidth = width > 0.0 ? width : 0.0;
         } else if (key == "fill") {
           element.fillColor = parseColor(value);
+          fillNone = value == "none";
         } else if (key == "stroke") {
           element.strokeColor = parseColor(value);
         } else {
@@ -533,6 +691,12 @@ bool SvgReader::readOutline(xmlNode* node, SvgElement& element) {
         }
       }
     }
+  }
+  // An outline without fill would become a black shape painted over the drawing.
+  if (fillNone) {
+    std::cout << "Skipping an outline whose fill is none: it paints no shape." << "\n";
+    ++summary.paintNothing;
+    return false;
   }
   // The outline's own transform places it; saved drawings give each stroked outline
   // one that maps canvas pixels to points.
@@ -547,43 +711,60 @@ bool SvgReader::readOutline(xmlNode* node, SvgElement& element) {
   if (element.path.nodes.size() > outlineNodeLimit) {
     std::cout << "Skipping an outline of " << element.path.nodes.size() << " nodes: at most "
               << outlineNodeLimit << " are read." << "\n";
+    ++summary.overBound;
     return false;
   }
-  placeOnCanvas(element.path, scaleWidth, scaleHeight);
+  Vec2d offset(0.0, 0.0);
+  const double m = savedPage ? 1.0 : placeInMargin(imageWidth, imageHeight, offset.x, offset.y);
+  placeOnCanvas(element.path, scaleWidth, scaleHeight, m, offset);
   element.mask = rasterisePath(element.path, imageWidth, imageHeight);
   if (!isValidRaster(element.mask)) {
     std::cout << "Got an invalid shape." << "\n";
+    const std::size_t n = static_cast<std::size_t>(element.mask.width) * element.mask.height;
+    const bool touched = std::any_of(element.mask.data, element.mask.data + n,
+                                     [](unsigned char v) { return v != 0; });
+    ++(touched ? summary.belowPixel : summary.paintNothing);
     return false;
   }
   element.polygon = element.path.getPolygon(flatteningTolerance);
   return true;
 }
 
-std::string SvgReader::attributeValue(xmlAttr* attribute) {
+void EntityExpander::restart() {
+  budget = entityTextLimit;
+  reported = false;
+}
+
+std::string EntityExpander::value(xmlAttr* attribute) {
+  return attribute == nullptr ? std::string() : text(attribute->children);
+}
+
+std::string EntityExpander::text(xmlNode* first, bool siblings) {
   std::string value;
-  for (xmlNode* child = attribute->children; child != nullptr; child = child->next) {
-    if (child->type == XML_TEXT_NODE && child->content != nullptr) {
+  for (xmlNode* child = first; child != nullptr; child = siblings ? child->next : nullptr) {
+    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) &&
+        child->content != nullptr) {
       value += reinterpret_cast<const char*>(child->content);
     } else if (child->type == XML_ENTITY_REF_NODE) {
-      appendEntity(xmlGetDocEntity(attribute->doc, child->name), value, 0);
+      appendEntity(xmlGetDocEntity(child->doc, child->name), value, 0);
     }
   }
   return value;
 }
 
-void SvgReader::reportBudgetSpent() {
-  if (!budgetReported) {
+void EntityExpander::reportBudgetSpent() {
+  if (!reported) {
     std::cout << "Entities expand to more than " << (entityTextLimit >> 20)
               << " MiB of attribute text; the rest is left out." << "\n";
-    budgetReported = true;
+    reported = true;
   }
-  entityBudget = 0;
+  budget = 0;
 }
 
 // Internal entities only: libxml2 has already refused external ones in attribute values.
 // References inside an entity's text are expanded in turn, within the depth and the
 // document's budget.
-void SvgReader::appendEntity(xmlEntity* entity, std::string& out, int depth) {
+void EntityExpander::appendEntity(xmlEntity* entity, std::string& out, int depth) {
   if (entity == nullptr || entity->content == nullptr || depth > entityDepthLimit) return;
   if (entity->etype != XML_INTERNAL_GENERAL_ENTITY &&
       entity->etype != XML_INTERNAL_PREDEFINED_ENTITY) {
@@ -596,12 +777,12 @@ void SvgReader::appendEntity(xmlEntity* entity, std::string& out, int depth) {
                                 ? std::string::npos
                                 : text.find('&', pos);
     const std::size_t literal = (amp == std::string::npos ? text.size() : amp) - pos;
-    if (literal > entityBudget) {
+    if (literal > budget) {
       reportBudgetSpent();
       return;
     }
     out.append(text, pos, literal);
-    entityBudget -= literal;
+    budget -= literal;
     if (amp == std::string::npos) return;
     const std::size_t semicolon = text.find(';', amp);
     if (semicolon == std::string::npos) {
@@ -612,19 +793,19 @@ void SvgReader::appendEntity(xmlEntity* entity, std::string& out, int depth) {
     pos = semicolon + 1;
     // Every reference costs its own length, so that references to empty texts cannot
     // multiply without bound either.
-    if (name.size() + 2 > entityBudget) {
+    if (name.size() + 2 > budget) {
       reportBudgetSpent();
       return;
     }
-    entityBudget -= name.size() + 2;
+    budget -= name.size() + 2;
     if (!name.empty() && name[0] == '#') {
       const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
       const char* first = name.data() + (hex ? 2 : 1);
       unsigned long code = 0;
       const auto result = std::from_chars(first, name.data() + name.size(), code, hex ? 16 : 10);
-      if (result.ec == std::errc() && entityBudget >= 4) {
+      if (result.ec == std::errc() && budget >= 4) {
         appendUtf8(code, out);
-        entityBudget -= 4;
+        budget -= 4;
       }
     } else {
       appendEntity(xmlGetDocEntity(entity->doc, reinterpret_cast<const xmlChar*>(name.c_str())),

@@ -24,10 +24,13 @@ struct _xmlNode;
 /// @brief Reads a colour text into red, green and blue, nominally in [0, 1].
 ///
 /// "rgb(r%,g%,b%)" (each number directly followed by a percent sign; white space only in
-/// front of a number) gives the numbers divided by 100. "#" followed by hexadecimal digits
-/// is read as one number v: red (v >> 16) & 255, green (v >> 8) & 255, blue v & 255, each
-/// divided by 255. Every other text (names, "none", url(...), rgb() with plain integers)
-/// gives black. Numbers are read the same in every locale.
+/// front of a number) gives the numbers divided by 100; "rgb(r,g,b)" with integers (white
+/// space allowed around them) gives them clamped to 0..255 and divided by 255. "#rgb" and
+/// "#rgba" repeat each digit; "#rrggbb" and "#rrggbbaa" read two digits a channel (alpha
+/// dropped). "#" followed by another number of hexadecimal digits is read as one number v:
+/// red (v >> 16) & 255, green (v >> 8) & 255, blue v & 255, each divided by 255. The CSS
+/// colour names (any case) give their colours. Every other text ("none", url(...),
+/// currentColor) gives black. Numbers are read the same in every locale.
 std::array<float, 3> parseColor(const std::string& text);
 
 /// @brief The leading decimal number of @p text ("210mm" reads 210, " 1.5px" 1.5), read the
@@ -50,6 +53,61 @@ bool readLeadingNumber(const std::string& text, double& value);
 ///          returned. Only the first 10,000 pairs get their line; one line sums up the rest.
 int countStrokes(const std::vector<Path>& paths);
 
+/// @brief What one load made of a drawing, and what it left out.
+struct LoadSummary {
+  /// Elements that became shapes.
+  std::size_t shapes = 0;
+  /// Elements that paint nothing on the canvas (no fill and no stroke, hidden, outside).
+  std::size_t paintNothing = 0;
+  /// Elements whose strongest coverage stays below a quarter (shadows, highlights).
+  std::size_t faint = 0;
+  /// Elements that paint less than one pixel's worth.
+  std::size_t belowPixel = 0;
+  /// Elements left out because the drawing reached its bound of shapes.
+  std::size_t overBound = 0;
+
+  /// @brief Whether some element was left out.
+  bool isIncomplete() const { return paintNothing + faint + belowPixel + overBound > 0; }
+  /// @brief One line: "23 shapes; 4 elements paint nothing; 2 faint; 2 smaller than a
+  ///        pixel; 1 left out over the shape bound" (parts that are 0 are omitted).
+  std::string line() const;
+  /// @brief Only what was left out ("4 elements paint nothing; 2 faint"), empty if nothing.
+  std::string leftOutLine() const;
+};
+
+/// @brief Text of attribute values and text nodes with the document's internal entities
+///        expanded, within one budget per document.
+///
+/// libxml2 keeps references to the document's own entities as nodes (the reader never asks
+/// it to substitute them). They are expanded here, nested references in turn, at most 40
+/// deep, and all of one document's expansions together add at most 16 MiB of text; one
+/// line reports the first time the budget runs out.
+class EntityExpander {
+public:
+  /// @brief Starts a new document: the whole budget is available again.
+  void restart();
+  /// @brief The text of @p first and, with @p siblings, the nodes after it (text, CDATA
+  ///        and entity references; other nodes add nothing).
+  std::string text(_xmlNode* first, bool siblings = true);
+  /// @brief The value of an attribute (its children's text).
+  std::string value(_xmlAttr* attribute);
+
+private:
+  void appendEntity(_xmlEntity* entity, std::string& out, int depth);
+  void reportBudgetSpent();
+  std::size_t budget = 0;
+  bool reported = false;
+};
+
+/// @brief The namespace of the attribute that records the canvas size on files this
+///        program writes; other readers ignore it.
+constexpr const char* canvasNamespace = "urn:x-vorn:glimshape";
+/// @brief The name of that attribute on the root element: "W H", the canvas in pixels.
+constexpr const char* canvasAttribute = "canvas";
+
+/// @brief Whether @p root carries the canvas-size attribute of a file this program wrote.
+bool hasCanvasAttribute(_xmlNode* root);
+
 /// @brief A parsed XML document, read with network access off and without loading
 ///        external entities; entity expansion is bounded.
 class SvgDocument {
@@ -67,6 +125,7 @@ public:
 
 private:
   friend class SvgReader;
+  friend class FullSvgReader;
   _xmlDoc* doc = nullptr;
 };
 
@@ -81,14 +140,15 @@ struct SvgElement {
   /// Fill and stroke colour, red, green, blue; black unless the element gives them.
   std::array<float, 3> fillColor{{0.0f, 0.0f, 0.0f}};
   std::array<float, 3> strokeColor{{0.0f, 0.0f, 0.0f}};
-  /// The style's "stroke-width" (document units, not scaled), 0 when not given.
+  /// The style's "stroke-width" (document units, not scaled), 0 when not given. The full
+  /// reader gives it in canvas pixels.
   double strokeWidth = 0.0;
 };
 
 /// @brief Walks SVG documents and hands every filled `path` and `polygon` to a receiver.
 ///
-/// The scale and the image size persist from one document to the next: a document whose
-/// `svg` element gives no size is read with the previous document's.
+/// Every document starts from scale 1 and the canvas size: a document whose `svg` element
+/// gives no size is read with factors made from 1 × 1, never with a previous document's.
 class SvgReader {
 public:
   /// Receives each outline whose raster is valid; returns whether it was taken (only
@@ -109,9 +169,11 @@ public:
   /// (`d`) and `polygon` (`points`) with its `fill` and `style` (fill, stroke,
   /// stroke-width; any other key prints "ignoring: <key>=<value>") is mapped by its own
   /// `transform` (matrix, translate, scale, rotate, skewX, skewY), scaled, given the
-  /// margin (× 0.90625, + 6 pixels), rasterised at the image size and, when the raster
+  /// margin (see `placeInMargin`), rasterised at the image size and, when the raster
   /// holds no pixel above 128, reported as "Got an invalid shape." and skipped; an outline
-  /// of more than 10,000 nodes is skipped with a line saying so. Groups
+  /// whose fill is "none" is skipped with a line saying so; an outline
+  /// of more than 10,000 nodes is skipped with a line saying so. A root element with the
+  /// canvas-size attribute (a file this program wrote) is read without the margin. Groups
   /// are entered; their attributes, transforms included, are not read. Finally prints
   /// "Found a stroke." per stroke pair and "Num strokes:<pairs>,<outlines>".
   int read(const SvgDocument& document, int canvasWidth, int canvasHeight,
@@ -133,19 +195,24 @@ public:
   std::size_t outlineLimit = std::numeric_limits<std::size_t>::max();
   /// How many outline elements the last `read` left out because of `outlineLimit`.
   std::size_t outlinesLeftOut = 0;
+  /// What the last `read` made and left out.
+  LoadSummary summary;
 
 private:
   void readSvgElement(_xmlNode* node, int canvasWidth, int canvasHeight);
   bool readOutline(_xmlNode* node, SvgElement& element);
-  std::string attributeValue(_xmlAttr* attribute);
-  void appendEntity(_xmlEntity* entity, std::string& out, int depth);
-  void reportBudgetSpent();
 
-  bool started = false;
-  // Text produced by entity references while reading one document; bounded so that a
-  // document referencing large entities many times cannot grow without end.
-  std::size_t entityBudget = 0;
-  bool budgetReported = false;
+  EntityExpander entities;
+  // The document is a page this program wrote: no margin.
+  bool savedPage = false;
 };
+
+/// @brief Moves a point of a drawing scaled to a width × height raster into the box 6
+///        pixels inside every side, keeping its aspect: the drawing shrinks by
+///        min((width − 12) / width, (height − 12) / height) about the raster's centre, so
+///        on a 128 × 128 raster x' = 6 + x × 116 / 128. Rasters of 12 pixels or less a side
+///        get no margin.
+/// @return the factor; @p offsetX and @p offsetY receive where the origin lands.
+double placeInMargin(int width, int height, double& offsetX, double& offsetY);
 
 #endif

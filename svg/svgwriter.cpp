@@ -12,17 +12,51 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "svg/svgreader.h"
 
 namespace {
 
-// Where cairo's output goes: the temporary file, and the first write error met.
+// Where cairo's output goes: the temporary file, and the first write error met. The start
+// of the text is held back until the root element's start tag is complete, so that the
+// canvas-size attribute can be added to it.
 struct Output {
   int fd = -1;
   int error = 0;
+  std::string head;
+  std::string canvas;
+  bool rootTagged = false;
 };
+
+cairo_status_t writeBytes(Output& out, const unsigned char* data, std::size_t length);
+
+// Adds the canvas-size attribute (and its namespace) to the root element cairo wrote.
+cairo_status_t writeHead(Output& out, bool final) {
+  const std::size_t root = out.head.find("<svg");
+  const std::size_t end = root == std::string::npos ? root : out.head.find('>', root);
+  if (end == std::string::npos && !final) return CAIRO_STATUS_SUCCESS;
+  if (end != std::string::npos) {
+    const std::size_t at = out.head[end - 1] == '/' ? end - 1 : end;
+    out.head.insert(at, std::string(" xmlns:glimshape=\"") + canvasNamespace + "\" glimshape:" +
+                            canvasAttribute + "=\"" + out.canvas + "\"");
+  }
+  out.rootTagged = true;
+  std::string head;
+  head.swap(out.head);
+  return writeBytes(out, reinterpret_cast<const unsigned char*>(head.data()), head.size());
+}
 
 cairo_status_t writeChunk(void* closure, const unsigned char* data, unsigned int length) {
   Output& out = *static_cast<Output*>(closure);
+  if (!out.rootTagged) {
+    out.head.append(reinterpret_cast<const char*>(data), length);
+    return writeHead(out, false);
+  }
+  return writeBytes(out, data, length);
+}
+
+cairo_status_t writeBytes(Output& out, const unsigned char* data, std::size_t length) {
   while (length > 0) {
     const ssize_t written = ::write(out.fd, data, length);
     if (written < 0) {
@@ -31,7 +65,7 @@ cairo_status_t writeChunk(void* closure, const unsigned char* data, unsigned int
       return CAIRO_STATUS_WRITE_ERROR;
     }
     data += written;
-    length -= static_cast<unsigned int>(written);
+    length -= static_cast<std::size_t>(written);
   }
   return CAIRO_STATUS_SUCCESS;
 }
@@ -66,6 +100,8 @@ bool writeSvgFile(const std::string& fileName, int canvasWidth, int canvasHeight
 
   const double pageWidth = 2.0 * (canvasWidth < 1 ? 1 : canvasWidth);
   const double pageHeight = 2.0 * (canvasHeight < 1 ? 1 : canvasHeight);
+  out.canvas = std::to_string(canvasWidth < 1 ? 1 : canvasWidth) + " " +
+               std::to_string(canvasHeight < 1 ? 1 : canvasHeight);
   cairo_surface_t* surface =
       cairo_svg_surface_create_for_stream(writeChunk, &out, pageWidth, pageHeight);
   cairo_t* cr = cairo_create(surface);
@@ -76,6 +112,7 @@ bool writeSvgFile(const std::string& fileName, int canvasWidth, int canvasHeight
   cairo_surface_flush(surface);
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
+  if (!out.rootTagged && status == CAIRO_STATUS_SUCCESS) status = writeHead(out, true);
   cairo_destroy(cr);
   cairo_surface_destroy(surface);
 

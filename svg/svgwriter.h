@@ -19,6 +19,10 @@ using SvgDrawing = std::function<void(cairo_t*)>;
 /// @param draw called once with a context scaled by 2 and gray antialiasing
 /// @return true when the whole file was written.
 ///
+/// The root element records the canvas size ("W H") in the attribute `canvasAttribute` of
+/// the namespace `canvasNamespace`, so that both readers map the page back onto the canvas
+/// without a margin; other readers ignore it.
+///
 /// The page goes into a new file beside the target which is renamed over it only when
 /// everything was written, so a failed save leaves an existing file untouched. On failure
 /// one line naming the file and the reason is printed on standard output.

@@ -1,0 +1,631 @@
+// glimshape — svg
+// Purpose: the full SVG reader: every element a renderer paints becomes a shape, its region
+// and colours taken from librsvg's rendering of that element alone.
+#include "svg/fullreader.h"
+
+#include <cairo.h>
+#include <librsvg/rsvg.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr const char* svgNamespace = "http://www.w3.org/2000/svg";
+constexpr const char* xlinkNamespace = "http://www.w3.org/1999/xlink";
+// A shape needs coverage of at least this much somewhere; fainter elements are shadows and
+// highlights.
+constexpr double faintCoverage = 0.25;
+// Large drawings print a progress line after every this many elements.
+constexpr std::size_t progressStep = 500;
+// Sizes handed to librsvg and cairo stay within these: librsvg 2.54 ends the process when
+// asked to draw into an empty or non-finite viewport.
+constexpr double largestSize = 1e9;
+constexpr double smallestSize = 1e-9;
+
+bool isSvgName(const xmlNode* node, const char* name) {
+  return node->name != nullptr && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+bool isAttribute(const xmlAttr* attribute, const char* name) {
+  return attribute->ns == nullptr && attribute->name != nullptr &&
+         std::strcmp(reinterpret_cast<const char*>(attribute->name), name) == 0;
+}
+
+bool isOneOf(const xmlNode* node, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (isSvgName(node, name)) return true;
+  }
+  return false;
+}
+
+bool isDrawable(const xmlNode* node) {
+  return isOneOf(node, {"path", "rect", "circle", "ellipse", "line", "polyline", "polygon",
+                        "text", "use", "image"});
+}
+
+// Elements whose children a renderer draws in place.
+bool isContainer(const xmlNode* node) { return isOneOf(node, {"svg", "g", "a", "switch"}); }
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+std::string trimmed(const std::string& text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// Whether a `systemLanguage` list names the reader's language: a tag equal to it or
+// starting with it followed by '-' (any case).
+bool matchesLanguage(const std::string& list) {
+  const std::string want = FullSvgReader::language;
+  std::size_t begin = 0;
+  while (begin <= list.size()) {
+    std::size_t end = list.find(',', begin);
+    if (end == std::string::npos) end = list.size();
+    std::string tag = trimmed(list.substr(begin, end - begin));
+    for (char& c : tag) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (tag == want || (tag.size() > want.size() && tag.compare(0, want.size(), want) == 0 &&
+                        tag[want.size()] == '-')) {
+      return true;
+    }
+    begin = end + 1;
+  }
+  return false;
+}
+
+bool isConditional(const xmlAttr* attribute) {
+  return isAttribute(attribute, "systemLanguage") || isAttribute(attribute, "requiredExtensions") ||
+         isAttribute(attribute, "requiredFeatures");
+}
+
+void appendEscaped(const std::string& text, std::string& out) {
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      case '\t': out += "&#9;"; break;
+      default: out += c;
+    }
+  }
+}
+
+// Writes the checked tree back as text for librsvg: SVG elements only, entities expanded,
+// conditions decided (a `switch` becomes a group holding the child that is shown), and an
+// id on every drawable element, in document order.
+class Serialiser {
+public:
+  Serialiser(xmlNode* root, EntityExpander& entities) : root(root), entities(entities) {
+    defaultNamespace = root->ns == nullptr;
+    collectIds();
+  }
+
+  // The text, with the root's viewport replaced by @p viewBox when it is given.
+  std::string write(const std::string& viewBox) {
+    rootViewBox = viewBox;
+    out.clear();
+    drawables.clear();
+    usedIds.clear();
+    nextId = 0;
+    entities.restart();
+    element(root, true);
+    return out;
+  }
+
+  // Ids of the drawable elements the document renders, in document order.
+  std::vector<std::string> drawables;
+
+private:
+  bool isSvg(const xmlNode* node) const {
+    if (node->type != XML_ELEMENT_NODE) return false;
+    if (node->ns == nullptr) return defaultNamespace;
+    return node->ns->href != nullptr &&
+           std::strcmp(reinterpret_cast<const char*>(node->ns->href), svgNamespace) == 0;
+  }
+
+  bool passes(xmlNode* node) {
+    for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+      if (isAttribute(attribute, "systemLanguage") && !matchesLanguage(entities.value(attribute)))
+        return false;
+      // librsvg implements no extension: any named one fails.
+      if (isAttribute(attribute, "requiredExtensions") &&
+          !trimmed(entities.value(attribute)).empty())
+        return false;
+    }
+    return true;
+  }
+
+  void collectIds() {
+    std::vector<xmlNode*> pending{root};
+    while (!pending.empty()) {
+      xmlNode* node = pending.back();
+      pending.pop_back();
+      if (node->next != nullptr) pending.push_back(node->next);
+      if (node->type != XML_ELEMENT_NODE) continue;
+      if (node->children != nullptr) pending.push_back(node->children);
+      for (xmlAttr* a = node->properties; a != nullptr; a = a->next) {
+        if (isAttribute(a, "id")) allIds.insert(entities.value(a));
+      }
+    }
+  }
+
+  std::string freshId() {
+    std::string id;
+    do {
+      id = "glimshape-element-" + std::to_string(++nextId);
+    } while (allIds.count(id) != 0);
+    return id;
+  }
+
+  void attributes(xmlNode* node, bool drawable) {
+    const bool isRoot = node == root;
+    if (isRoot) {
+      out += " xmlns=\"";
+      out += svgNamespace;
+      out += "\" xmlns:xlink=\"";
+      out += xlinkNamespace;
+      out += "\"";
+      if (!rootViewBox.empty()) out += " viewBox=\"" + rootViewBox + "\"";
+    }
+    std::string id;
+    for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+      if (attribute->name == nullptr || isConditional(attribute)) continue;
+      std::string name = reinterpret_cast<const char*>(attribute->name);
+      if (attribute->ns != nullptr) {
+        const char* href = reinterpret_cast<const char*>(attribute->ns->href);
+        if (href != nullptr && std::strcmp(href, xlinkNamespace) == 0) {
+          name = "xlink:" + name;
+        } else if (href != nullptr &&
+                   std::strcmp(href, reinterpret_cast<const char*>(XML_XML_NAMESPACE)) == 0) {
+          name = "xml:" + name;
+        } else {
+          continue;  // other vocabularies' attributes; no renderer reads them
+        }
+      }
+      if (isRoot && !rootViewBox.empty() &&
+          (name == "viewBox" || name == "width" || name == "height" ||
+           name == "preserveAspectRatio")) {
+        continue;
+      }
+      const std::string value = entities.value(attribute);
+      if (drawable && name == "id") {
+        id = value;
+        continue;
+      }
+      out += ' ';
+      out += name;
+      out += "=\"";
+      appendEscaped(value, out);
+      out += '"';
+    }
+    if (drawable) {
+      // Existing ids stay, since `use` and url(#…) refer to them; a drawable without one,
+      // or with one an earlier drawable already has, gets a new one.
+      if (id.empty() || !usedIds.insert(id).second) id = freshId();
+      drawables.push_back(id);
+      out += " id=\"";
+      appendEscaped(id, out);
+      out += '"';
+    }
+  }
+
+  void element(xmlNode* node, bool rendered) {
+    if (!isSvg(node) || !passes(node)) return;
+    const bool isSwitch = isSvgName(node, "switch");
+    const bool drawable = rendered && isDrawable(node);
+    const bool childrenRendered = rendered && isContainer(node);
+    const std::string name = isSwitch ? "g" : reinterpret_cast<const char*>(node->name);
+    out += '<';
+    out += name;
+    attributes(node, drawable);
+    out += '>';
+    bool shown = false;
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE) {
+        if (isSwitch) {
+          // A renderer shows the first child element whose conditions hold.
+          if (shown || !isSvg(child) || !passes(child)) continue;
+          shown = true;
+        }
+        element(child, childrenRendered);
+      } else if (!isSwitch && (child->type == XML_TEXT_NODE ||
+                               child->type == XML_CDATA_SECTION_NODE ||
+                               child->type == XML_ENTITY_REF_NODE)) {
+        appendEscaped(entities.text(child, false), out);
+      }
+    }
+    out += "</";
+    out += name;
+    out += '>';
+  }
+
+  xmlNode* root;
+  EntityExpander& entities;
+  bool defaultNamespace = false;
+  std::unordered_set<std::string> allIds;
+  std::unordered_set<std::string> usedIds;
+  std::string rootViewBox;
+  std::string out;
+  std::size_t nextId = 0;
+};
+
+struct HandleDeleter {
+  void operator()(RsvgHandle* handle) const { g_object_unref(handle); }
+};
+using Handle = std::unique_ptr<RsvgHandle, HandleDeleter>;
+
+Handle loadHandle(const std::string& text, const char* stylesheet) {
+  GError* error = nullptr;
+  Handle handle(rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(text.data()),
+                                          text.size(), &error));
+  if (!handle) {
+    std::cout << "librsvg cannot read the drawing: " << (error ? error->message : "unknown error")
+              << "\n";
+    g_clear_error(&error);
+    return nullptr;
+  }
+  rsvg_handle_set_dpi(handle.get(), 96.0);
+  if (stylesheet != nullptr &&
+      !rsvg_handle_set_stylesheet(handle.get(), reinterpret_cast<const guint8*>(stylesheet),
+                                  std::strlen(stylesheet), &error)) {
+    g_clear_error(&error);
+    return nullptr;
+  }
+  return handle;
+}
+
+bool isUsableSize(double w, double h) {
+  return std::isfinite(w) && std::isfinite(h) && w >= smallestSize && h >= smallestSize &&
+         w <= largestSize && h <= largestSize;
+}
+
+// The drawing's viewport as a renderer sees it: the intrinsic size with its units, else
+// the viewBox. False when the document gives neither.
+bool viewportSize(RsvgHandle* handle, double& width, double& height) {
+  gdouble w = 0.0, h = 0.0;
+  if (rsvg_handle_get_intrinsic_size_in_pixels(handle, &w, &h) && isUsableSize(w, h)) {
+    width = w;
+    height = h;
+    return true;
+  }
+  gboolean hasWidth = FALSE, hasHeight = FALSE, hasViewBox = FALSE;
+  RsvgLength lw{}, lh{};
+  RsvgRectangle box{};
+  rsvg_handle_get_intrinsic_dimensions(handle, &hasWidth, &lw, &hasHeight, &lh, &hasViewBox, &box);
+  if (hasViewBox && isUsableSize(box.width, box.height)) {
+    width = box.width;
+    height = box.height;
+    return true;
+  }
+  return false;
+}
+
+// The extent of what the drawing paints, in user units, as a viewBox text.
+std::string inkViewBox(RsvgHandle* handle) {
+  const RsvgRectangle viewport{0.0, 0.0, 100.0, 100.0};
+  RsvgRectangle ink{}, logical{};
+  GError* error = nullptr;
+  if (!rsvg_handle_get_geometry_for_layer(handle, nullptr, &viewport, &ink, &logical, &error)) {
+    g_clear_error(&error);
+    return std::string();
+  }
+  if (!isUsableSize(ink.width, ink.height) || !std::isfinite(ink.x) || !std::isfinite(ink.y))
+    return std::string();
+  char text[128];
+  std::snprintf(text, sizeof text, "%.17g %.17g %.17g %.17g", ink.x, ink.y, ink.width, ink.height);
+  return text;
+}
+
+// What one element painted in one pass: premultiplied ARGB pixels and their sums.
+struct Coverage {
+  std::vector<std::uint32_t> pixels;
+  double maxAlpha = 0.0;  // 0..255
+  double sumAlpha = 0.0;
+  double sumRed = 0.0, sumGreen = 0.0, sumBlue = 0.0;
+
+  bool isEmpty() const { return maxAlpha <= 0.0; }
+  double strongest() const { return maxAlpha / 255.0; }
+  // Coverage relative to the strongest, 0..1.
+  double relative(std::size_t i) const { return (pixels[i] >> 24) / maxAlpha; }
+  // Pixels' worth of coverage relative to the strongest.
+  double area() const { return maxAlpha > 0.0 ? sumAlpha / maxAlpha : 0.0; }
+  std::array<float, 3> meanColor() const {
+    if (sumAlpha <= 0.0) return {{0.0f, 0.0f, 0.0f}};
+    return {{static_cast<float>(sumRed / sumAlpha), static_cast<float>(sumGreen / sumAlpha),
+             static_cast<float>(sumBlue / sumAlpha)}};
+  }
+};
+
+// Draws one element into a reused ARGB surface of the image size.
+class ElementPainter {
+public:
+  ElementPainter(int width, int height, const RsvgRectangle& viewport)
+      : width(width), height(height), viewport(viewport) {
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  }
+  ~ElementPainter() { cairo_surface_destroy(surface); }
+  ElementPainter(const ElementPainter&) = delete;
+  ElementPainter& operator=(const ElementPainter&) = delete;
+
+  bool isValid() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
+
+  Coverage paint(RsvgHandle* handle, const std::string& id) {
+    Coverage coverage;
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    GError* error = nullptr;
+    const std::string fragment = "#" + id;
+    const bool drawn = rsvg_handle_render_layer(handle, cr, fragment.c_str(), &viewport, &error);
+    g_clear_error(&error);
+    cairo_destroy(cr);
+    if (!drawn) return coverage;
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    coverage.pixels.resize(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+      for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = row[x];
+        coverage.pixels[static_cast<std::size_t>(y) * width + x] = p;
+        const double a = p >> 24;
+        if (a == 0.0) continue;
+        coverage.maxAlpha = std::max(coverage.maxAlpha, a);
+        coverage.sumAlpha += a;
+        coverage.sumRed += (p >> 16) & 255;
+        coverage.sumGreen += (p >> 8) & 255;
+        coverage.sumBlue += p & 255;
+      }
+    }
+    return coverage;
+  }
+
+private:
+  int width, height;
+  RsvgRectangle viewport;
+  cairo_surface_t* surface = nullptr;
+};
+
+// Length of the outline of a coverage image: the sum of its gradient's length (central
+// differences, outside the image counting as uncovered), in pixels.
+double outlineLength(const Coverage& c, int width, int height) {
+  const auto at = [&](int x, int y) {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0.0;
+    return c.relative(static_cast<std::size_t>(y) * width + x);
+  };
+  double length = 0.0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const double gx = 0.5 * (at(x + 1, y) - at(x - 1, y));
+      const double gy = 0.5 * (at(x, y + 1) - at(x, y - 1));
+      length += std::sqrt(gx * gx + gy * gy);
+    }
+  }
+  return length;
+}
+
+// Chamfer distance (pixels, 3-4 weights) from every pixel to the nearest marked one.
+std::vector<float> distanceFrom(const std::vector<char>& marked, int width, int height) {
+  constexpr float far = 1e9f;
+  std::vector<float> d(marked.size(), far);
+  for (std::size_t i = 0; i < marked.size(); ++i)
+    if (marked[i]) d[i] = 0.0f;
+  const auto relax = [&](int x, int y, int dx, int dy, float cost) {
+    const int nx = x + dx, ny = y + dy;
+    if (nx < 0 || ny < 0 || nx >= width || ny >= height) return;
+    float& here = d[static_cast<std::size_t>(y) * width + x];
+    here = std::min(here, d[static_cast<std::size_t>(ny) * width + nx] + cost);
+  };
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      relax(x, y, -1, 0, 1.0f), relax(x, y, 0, -1, 1.0f);
+      relax(x, y, -1, -1, 4.0f / 3.0f), relax(x, y, 1, -1, 4.0f / 3.0f);
+    }
+  for (int y = height - 1; y >= 0; --y)
+    for (int x = width - 1; x >= 0; --x) {
+      relax(x, y, 1, 0, 1.0f), relax(x, y, 0, 1, 1.0f);
+      relax(x, y, 1, 1, 4.0f / 3.0f), relax(x, y, -1, 1, 4.0f / 3.0f);
+    }
+  return d;
+}
+
+// A shape being made, held back until the next element has been seen (which may set its
+// line colour and width).
+struct Candidate {
+  SvgElement element;
+  double outline = 0.0;
+};
+
+// Whether a stroke retraces a shape's outline: nearly all of the stroke lies along the
+// outline (within half its width and a pixel and a half) and nearly all of the outline is
+// covered by the stroke.
+bool retraces(const Candidate& shape, const Coverage& stroke, int width, int height) {
+  const std::size_t n = stroke.pixels.size();
+  const vorn::Image<unsigned char>& mask = shape.element.mask;
+  std::vector<char> border(n, 0), painted(n, 0);
+  std::size_t borderCount = 0, paintedCount = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const bool in = mask(x, y, 0) > 127;
+      const bool edge = (x + 1 < width && (mask(x + 1, y, 0) > 127) != in) ||
+                        (y + 1 < height && (mask(x, y + 1, 0) > 127) != in) ||
+                        (x > 0 && (mask(x - 1, y, 0) > 127) != in) ||
+                        (y > 0 && (mask(x, y - 1, 0) > 127) != in);
+      const std::size_t i = static_cast<std::size_t>(y) * width + x;
+      border[i] = edge;
+      borderCount += edge;
+      painted[i] = stroke.relative(i) >= 0.5;
+      paintedCount += painted[i];
+    }
+  }
+  if (borderCount == 0 || paintedCount == 0 || shape.outline <= 0.0) return false;
+  const double halfWidth = 0.5 * stroke.area() / shape.outline;
+  const std::vector<float> toBorder = distanceFrom(border, width, height);
+  const std::vector<float> toStroke = distanceFrom(painted, width, height);
+  std::size_t along = 0, covered = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (painted[i] && toBorder[i] <= halfWidth + 1.5) ++along;
+    if (border[i] && toStroke[i] <= 1.5) ++covered;
+  }
+  return along >= 0.9 * paintedCount && covered >= 0.9 * borderCount;
+}
+
+}  // namespace
+
+int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvasHeight,
+                        const Receiver& receive) {
+  summary = LoadSummary();
+  imageWidth = std::max(1, canvasWidth);
+  imageHeight = std::max(1, canvasHeight);
+  std::size_t retraced = 0;
+  const auto finish = [&]() {
+    std::cout << "Num strokes:" << retraced << "," << summary.shapes << "\n";
+    std::cout.flush();
+    return static_cast<int>(summary.shapes);
+  };
+  xmlNode* root = document.isValid() ? xmlDocGetRootElement(document.doc) : nullptr;
+  if (root == nullptr || !isSvgName(root, "svg")) {
+    std::cout << "The document's root element is no svg element; nothing is drawn." << "\n";
+    return finish();
+  }
+  const bool savedPage = hasCanvasAttribute(root);
+  EntityExpander entities;
+  Serialiser serialiser(root, entities);
+  std::string text = serialiser.write(std::string());
+  Handle fills = loadHandle(text, "* { stroke: none !important; }");
+  if (!fills) return finish();
+  double docWidth = 0.0, docHeight = 0.0;
+  if (!viewportSize(fills.get(), docWidth, docHeight)) {
+    // Neither a size nor a viewBox: the extent of what is drawn takes their place.
+    const std::string box = inkViewBox(fills.get());
+    if (box.empty()) {
+      std::cout << "The drawing has no size, no viewBox and paints nothing." << "\n";
+      summary.paintNothing = serialiser.drawables.size();
+      return finish();
+    }
+    text = serialiser.write(box);
+    fills = loadHandle(text, "* { stroke: none !important; }");
+    if (!fills || !viewportSize(fills.get(), docWidth, docHeight)) return finish();
+  }
+  const bool hasStrokes = text.find("stroke") != std::string::npos;
+  Handle strokes = hasStrokes ? loadHandle(text, "* { fill: none !important; }") : nullptr;
+
+  // The canvas rule of the basic reader, with the viewport in place of width × height.
+  const double aspect = docWidth / docHeight;
+  double scale = 0.0;
+  if (aspect > 1.0) {
+    scale = canvasWidth / docWidth;
+    imageWidth = std::max(1, canvasWidth);
+    imageHeight = static_cast<int>(std::clamp(canvasWidth / aspect, 1.0, largestSize));
+  } else {
+    scale = canvasHeight / docHeight;
+    imageHeight = std::max(1, canvasHeight);
+    imageWidth = static_cast<int>(std::clamp(canvasHeight * aspect, 1.0, largestSize));
+  }
+  double offsetX = 0.0, offsetY = 0.0;
+  const double m = savedPage ? 1.0 : placeInMargin(imageWidth, imageHeight, offsetX, offsetY);
+  const RsvgRectangle viewport{offsetX, offsetY, docWidth * scale * m, docHeight * scale * m};
+  std::cout << "Scale: " << scale << "," << scale << "\n";
+  std::cout << "Size: " << imageWidth << "," << imageHeight << "\n";
+  if (!isUsableSize(viewport.width, viewport.height)) {
+    std::cout << "The drawing's viewport cannot be drawn at " << viewport.width << " x "
+              << viewport.height << " pixels." << "\n";
+    summary.paintNothing = serialiser.drawables.size();
+    return finish();
+  }
+  ElementPainter painter(imageWidth, imageHeight, viewport);
+  if (!painter.isValid()) {
+    std::cout << "Cannot draw into " << imageWidth << " x " << imageHeight << " pixels." << "\n";
+    return finish();
+  }
+
+  const std::vector<std::string>& ids = serialiser.drawables;
+  std::optional<Candidate> pending;
+  bool pendingIsPrevious = false;
+  const auto handOn = [&]() {
+    if (pending && receive && receive(pending->element)) ++summary.shapes;
+    pending.reset();
+  };
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    if (ids.size() > progressStep && k > 0 && k % progressStep == 0) {
+      std::cout << "Drew " << k << " of " << ids.size() << " elements." << "\n";
+      std::cout.flush();
+    }
+    const bool previous = pendingIsPrevious;
+    pendingIsPrevious = false;
+    if (summary.shapes + (pending ? 1 : 0) >= outlineLimit) {
+      ++summary.overBound;
+      continue;
+    }
+    const Coverage fill = painter.paint(fills.get(), ids[k]);
+    const Coverage stroke = strokes ? painter.paint(strokes.get(), ids[k]) : Coverage();
+    if (fill.isEmpty() && stroke.isEmpty()) {
+      ++summary.paintNothing;
+      continue;
+    }
+    // Less than a pixel's worth of paint is too small, whatever its opacity; more of it,
+    // but nowhere a quarter covered, is faint.
+    if (std::max(fill.sumAlpha, stroke.sumAlpha) < 255.0) {
+      ++summary.belowPixel;
+      continue;
+    }
+    const bool byFill = fill.strongest() >= faintCoverage;
+    if (!byFill && stroke.strongest() < faintCoverage) {
+      ++summary.faint;
+      continue;
+    }
+    const Coverage& region = byFill ? fill : stroke;
+    if (region.area() < 1.0) {
+      ++summary.belowPixel;
+      continue;
+    }
+    if (!byFill && pending && previous && retraces(*pending, stroke, imageWidth, imageHeight)) {
+      pending->element.strokeColor = stroke.meanColor();
+      pending->element.strokeWidth = stroke.area() / pending->outline;
+      ++retraced;
+      pendingIsPrevious = true;
+      continue;
+    }
+    handOn();
+    Candidate made;
+    SvgElement& element = made.element;
+    element.mask = vorn::Image<unsigned char>(imageWidth, imageHeight, 1);
+    for (std::size_t i = 0; i < region.pixels.size(); ++i) {
+      element.mask.data[i] = static_cast<unsigned char>(std::lround(255.0 * region.relative(i)));
+    }
+    element.fillColor = region.meanColor();
+    made.outline = outlineLength(region, imageWidth, imageHeight);
+    if (byFill && !stroke.isEmpty() && made.outline > 0.0) {
+      element.strokeColor = stroke.meanColor();
+      element.strokeWidth = stroke.area() / made.outline;
+    }
+    pending = std::move(made);
+    pendingIsPrevious = true;
+  }
+  handOn();
+  if (summary.overBound > 0) {
+    std::cout << "Only the first " << outlineLimit << " elements are read; "
+              << summary.overBound << " more are left out." << "\n";
+  }
+  return finish();
+}
