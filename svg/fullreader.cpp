@@ -339,7 +339,10 @@ struct Coverage {
   std::vector<std::uint32_t> pixels;
   double maxAlpha = 0.0;  // 0..255
   double sumAlpha = 0.0;
-  double sumRed = 0.0, sumGreen = 0.0, sumBlue = 0.0;
+  // Premultiplied channels times alpha, and alpha squared: each pixel's own colour
+  // weighted by its coverage squared, so that the rounding of faintly covered edge pixels
+  // hardly moves the mean of a plain fill.
+  double sumRed = 0.0, sumGreen = 0.0, sumBlue = 0.0, sumAlpha2 = 0.0;
 
   bool isEmpty() const { return maxAlpha <= 0.0; }
   double strongest() const { return maxAlpha / 255.0; }
@@ -348,9 +351,9 @@ struct Coverage {
   // Pixels' worth of coverage relative to the strongest.
   double area() const { return maxAlpha > 0.0 ? sumAlpha / maxAlpha : 0.0; }
   std::array<float, 3> meanColor() const {
-    if (sumAlpha <= 0.0) return {{0.0f, 0.0f, 0.0f}};
-    return {{static_cast<float>(sumRed / sumAlpha), static_cast<float>(sumGreen / sumAlpha),
-             static_cast<float>(sumBlue / sumAlpha)}};
+    if (sumAlpha2 <= 0.0) return {{0.0f, 0.0f, 0.0f}};
+    return {{static_cast<float>(sumRed / sumAlpha2), static_cast<float>(sumGreen / sumAlpha2),
+             static_cast<float>(sumBlue / sumAlpha2)}};
   }
 };
 
@@ -392,9 +395,10 @@ public:
         if (a == 0.0) continue;
         coverage.maxAlpha = std::max(coverage.maxAlpha, a);
         coverage.sumAlpha += a;
-        coverage.sumRed += (p >> 16) & 255;
-        coverage.sumGreen += (p >> 8) & 255;
-        coverage.sumBlue += p & 255;
+        coverage.sumAlpha2 += a * a;
+        coverage.sumRed += a * ((p >> 16) & 255);
+        coverage.sumGreen += a * ((p >> 8) & 255);
+        coverage.sumBlue += a * (p & 255);
       }
     }
     return coverage;

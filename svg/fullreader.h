@@ -40,7 +40,8 @@ public:
   ///
   /// An element becomes a shape from the coverage of its fill, or of its stroke when it
   /// has no fill: the shape is where the coverage reaches half of its strongest value, its
-  /// fill colour the coverage-weighted mean of what it paints. With both fill and stroke,
+  /// fill colour the mean colour of what it paints (un-premultiplied, each pixel weighted
+  /// by its coverage squared, so a gradient gives its mean). With both fill and stroke,
   /// the line colour is the stroke's mean colour and the line width the stroke's area over
   /// the outline's length (canvas pixels). A stroke-only element that retraces the outline
   /// of the shape made from the element just before it sets that shape's line colour and

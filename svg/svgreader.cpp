@@ -173,6 +173,7 @@ bool readIntegerColor(const std::string& text, std::array<float, 3>& color) {
   static const char prefix[] = "rgb(";
   if (text.compare(0, sizeof(prefix) - 1, prefix) != 0) return false;
   std::size_t pos = sizeof(prefix) - 1;
+  std::array<float, 3> channels{};
   for (int k = 0; k < 3; ++k) {
     while (pos < text.size() && isSpace(text[pos])) ++pos;
     if (pos < text.size() && text[pos] == '+') ++pos;
@@ -190,8 +191,9 @@ bool readIntegerColor(const std::string& text, std::array<float, 3>& color) {
     if (pos >= text.size() || text[pos] != (k < 2 ? ',' : ')')) return false;
     ++pos;
     const long long clamped = negative ? 0 : std::min(value, 255LL);
-    color[k] = static_cast<float>(clamped) / 255.0f;
+    channels[k] = static_cast<float>(clamped) / 255.0f;
   }
+  color = channels;
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,6 +29,7 @@
 #include "settings/selectedshapewidget.h"
 #include "app_testing.h"
 #include "evolver/evolver.h"
+#include "settings/glimshapesettings.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(MainWindowTest, ClosingStoresExactlyTheFourKeysAndClosesTheOtherWindows) {
+TEST_F(MainWindowTest, ClosingStoresExactlyTheFiveKeysAndClosesTheOtherWindows) {
   QSettings().clear();
   window->options();
   window->openMultipleEvolutionsDialog();
@@ -76,7 +78,7 @@ TEST_F(MainWindowTest, ClosingStoresExactlyTheFourKeysAndClosesTheOtherWindows) 
   QStringList keys = store.allKeys();
   keys.sort();
   EXPECT_EQ(keys, QStringList({"simulation/height", "simulation/levelSetType", "simulation/width",
-                               "temporaryPath"}));
+                               "svgReader", "temporaryPath"}));
   EXPECT_EQ(store.value("simulation/width").toInt(), 128);
   EXPECT_EQ(store.value("simulation/height").toInt(), 128);
   EXPECT_EQ(store.value("simulation/levelSetType").toString(), QStringLiteral("RectLevelSet"));
@@ -247,16 +249,21 @@ TEST_F(MainWindowTest, HostileFilesKeepTheDrawingAndAreNeverWritten) {
     QTest::qWait(50);
   }
 
-  // A path of 20,000 crossing lines is skipped, not filled for minutes; the other outline
-  // of the drawing is read.
+  // A path of 20,000 crossing lines is not filled for minutes: the basic reader skips it,
+  // the full reader (the default) draws it as a renderer does; the other outline is read.
   QByteArray zigzag = "<svg width=\"128\" height=\"128\"><path d=\"M 0 0";
   for (int k = 0; k < 20000; ++k) zigzag += k % 2 ? " L 0 128" : " L 128 " + QByteArray::number(k % 128);
   zigzag += "\"/><path d=\"M 10 10 L 50 10 L 50 50 Z\"/></svg>";
   const QString big = dir + "/zigzag.svg";
   ASSERT_TRUE(glimtest::writeFile(big, zigzag));
   EXPECT_TRUE(window->openFile(big));
+  EXPECT_EQ(evolver().shapes.size(), 2u);
+  GlimShapeSettings::instance().svgReader = "basic";
+  EXPECT_TRUE(window->openFile(big));
+  GlimShapeSettings::instance().svgReader = "full";
   EXPECT_EQ(evolver().shapes.size(), 1u);
   EXPECT_TRUE(window->findChildren<QMessageBox*>().isEmpty());
+  EXPECT_EQ(window->findChild<QLabel*>("loadLabel")->text().toStdString(), "1 shape");
 
   // None of the files was changed by being opened.
   for (const auto& [path, text] : {std::pair{empty, QByteArray()}, std::pair{noise, binary},

@@ -135,13 +135,13 @@ TEST_F(BatchProgram, HelpAndVersion) {
 TEST_F(BatchProgram, BadOptionsAreRefusedBeforeAnythingRuns) {
   const char* const cases[] = {
       "--count 0",         "--count -3",        "-n abc",           "-n 1.5",
-      "--count 5x",        "--count=",          "--passes 0",       "--passes -2",
+      "--count 5x",        "--count=",          "--passes 0 --seconds 1", "--passes -2",
       "--seconds 0",       "--seconds -1",      "--seconds abc",    "--seconds inf",
       "--size 0x0",        "--size -5x7",       "--size 100000x100000", "--size 128",
       "--size 128x",       "--size 12.5x10",    "--seed -1",        "--seed 1e3",
       "--level-set Foo",   "--first -1",        "--bogus",          "--output",
       "-q -v",             "--prefix a/b",      "--fill=yes",       "a.svg b.svg",
-      "--count 99999999999999999999"};
+      "--count 99999999999999999999", "--svg-reader fast"};
   for (const char* arguments : cases) {
     const Outcome r = run(arguments);
     EXPECT_EQ(r.status, 2) << arguments;
@@ -172,10 +172,10 @@ TEST_F(BatchProgram, MissingUnreadableAndEmptyDrawingsFail) {
   writeFile(dir / "empty.svg",
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">"
             "<path d=\"M 500 500 L 600 500 L 600 600 Z\" fill=\"#ff0000\"/>"
-            "<rect width=\"10\" height=\"10\"/></svg>");
+            "<rect x=\"-20\" width=\"10\" height=\"10\"/></svg>");
   r = run("--passes 1 empty.svg");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("has no valid shape"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("has no valid shape (2 elements paint nothing"), std::string::npos) << r.err;
   EXPECT_TRUE(r.out.empty());
   EXPECT_FALSE(fs::exists(dir / "glimshape-out"));
 }
@@ -261,6 +261,11 @@ TEST_F(BatchProgram, UnseededRunsRepeatExactly) {
   for (const char* name : {"glimout-000000.svg", "glimout-000001.svg"})
     EXPECT_TRUE(readFile(dir / "a" / name) == readFile(dir / "b" / name)) << name;
   EXPECT_TRUE(readFile(dir / "a/glimout-000000.svg") != readFile(dir / "a/glimout-000001.svg"));
+  // --passes 0 saves the starting shapes, which no seed moves.
+  const Outcome p = run("-o p --passes 0 --seed 1 " + quote(drawing));
+  const Outcome q = run("-o q --passes 0 --seed 2 --svg-reader full " + quote(drawing));
+  ASSERT_EQ(p.status + q.status, 0) << p.err << q.err;
+  EXPECT_TRUE(readFile(dir / "p/glimout-000000.svg") == readFile(dir / "q/glimout-000000.svg"));
 }
 
 TEST_F(BatchProgram, ExistingFilesAreNeverOverwritten) {

@@ -69,8 +69,9 @@ TEST_F(SettingsStore, StoredValuesOverlayTheDefaultsKeyByKey) {
             QString::fromUtf8("/tmp/gl\xc3\xa4ttung"));
 }
 
-TEST_F(SettingsStore, StoringWritesExactlyTheFourKeysAndReadsBack) {
+TEST_F(SettingsStore, StoringWritesExactlyTheFiveKeysAndReadsBack) {
   GlimShapeSettings& s = GlimShapeSettings::instance();
+  s.svgReader = "basic";
   s.width = 8;  // below what the options window offers, kept as it is
   s.height = 300;
   s.levelSetType = "FullLevelSet";
@@ -82,9 +83,9 @@ TEST_F(SettingsStore, StoringWritesExactlyTheFourKeysAndReadsBack) {
   QStringList keys = q.allKeys();
   keys.sort();
   EXPECT_EQ(keys, QStringList({"simulation/height", "simulation/levelSetType",
-                               "simulation/width", "temporaryPath"}));
+                               "simulation/width", "svgReader", "temporaryPath"}));
   EXPECT_EQ(q.childGroups(), QStringList({"simulation"}));
-  EXPECT_EQ(q.childKeys(), QStringList({"temporaryPath"}));
+  EXPECT_EQ(q.childKeys(), QStringList({"svgReader", "temporaryPath"}));
   EXPECT_TRUE(QFile::exists(q.fileName())) << q.fileName().toStdString();
   EXPECT_TRUE(q.fileName().startsWith(store.userPath()));
 
@@ -95,7 +96,15 @@ TEST_F(SettingsStore, StoringWritesExactlyTheFourKeysAndReadsBack) {
   EXPECT_EQ(s.height, 300);
   EXPECT_EQ(s.levelSetType, "FullLevelSet");
   EXPECT_EQ(s.temporaryPath, "/var/tmp/glim");
+  EXPECT_EQ(s.svgReader, "basic");
   EXPECT_EQ(s.distributions.size(), 2u);
+  // A reader of another name is refused with a line; the setting keeps its value.
+  q.setValue("svgReader", "fast");
+  q.sync();
+  testing::internal::CaptureStderr();
+  transferFrom();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("svgReader \"fast\""), std::string::npos);
+  EXPECT_EQ(s.svgReader, "basic");
 }
 
 TEST_F(SettingsStore, NonsenseSizesAreRefusedWithAMessage) {

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "common/svg_corpus.h"
+#include "svg/fullreader.h"
 #include "svg/raster.h"
 
 namespace {
@@ -100,28 +101,25 @@ TEST(SvgReader, DocumentSizeSetsScaleAndImageSize) {
   }
 }
 
-TEST(SvgReader, SizesPersistBetweenDocuments) {
-  // The two variables hold the document size only until the factors replace them, and a
-  // missing size keeps what they hold. First document without sizes: both are 1.0, so
-  // both factors become the canvas height and the outline falls outside the raster.
+TEST(SvgReader, ScaleStartsFreshAtEveryLoad) {
+  // A document without sizes reads its factors from 1 × 1, whatever came before: both
+  // factors become the canvas height and the outline falls outside the raster.
   const std::string triangle = "<path d=\"M 10 10 L 50 10 L 50 50 Z\"/>";
   SvgReader reader;
-  const Reading first = readText(reader, svg(triangle, ""));
-  EXPECT_NE(first.output.find("Scale: 128,128\nSize: 128,128\n"), std::string::npos) << first.output;
-  EXPECT_TRUE(first.elements.empty());
-  EXPECT_EQ(count(first.output, "Got an invalid shape.\n"), 1);
-  // After a 200 x 100 document both hold 0.64; a document without sizes then sees a
-  // square of 0.64 and scales by 128 / 0.64.
-  readText(reader, svg(triangle, "width=\"200\" height=\"100\""));
-  const Reading kept = readText(reader, svg(triangle, ""));
-  EXPECT_NE(kept.output.find("Scale: 200,200\nSize: 128,128\n"), std::string::npos) << kept.output;
-  // Only the height given: the width stays 200, the aspect is 1/2.
+  for (const char* before : {"", "width=\"200\" height=\"100\""}) {
+    readText(reader, svg(triangle, before));
+    const Reading fresh = readText(reader, svg(triangle, ""));
+    EXPECT_NE(fresh.output.find("Scale: 128,128\nSize: 128,128\n"), std::string::npos) << fresh.output;
+    EXPECT_TRUE(fresh.elements.empty());
+    EXPECT_EQ(count(fresh.output, "Got an invalid shape.\n"), 1);
+  }
+  // Only the height given: the width is 1, the aspect 1/400.
   const Reading half = readText(reader, svg(triangle, "height=\"400\""));
-  EXPECT_NE(half.output.find("Scale: 0.32,0.32\nSize: 64,128\n"), std::string::npos) << half.output;
+  EXPECT_NE(half.output.find("Scale: 0.32,0.32\nSize: 0,128\n"), std::string::npos) << half.output;
   // Sizes that are no positive number count as missing instead of dividing by zero.
   const Reading zero = readText(reader, svg(triangle, "width=\"0\" height=\"auto\""));
   EXPECT_EQ(count(zero.output, "Ignoring the svg"), 2) << zero.output;
-  EXPECT_NE(zero.output.find("Scale: 400,400\nSize: 128,128\n"), std::string::npos) << zero.output;
+  EXPECT_NE(zero.output.find("Scale: 128,128\nSize: 128,128\n"), std::string::npos) << zero.output;
 }
 
 TEST(SvgReader, OutlinesGetMarginOnCanvas) {
@@ -143,6 +141,16 @@ TEST(SvgReader, OutlinesGetMarginOnCanvas) {
   expectPoint(element.polygon.points[1], 64, 6);
   EXPECT_NE(reading.output.find("Returning contour: 7, 1.\n"), std::string::npos);
   EXPECT_NE(reading.output.find("Num strokes:0,1\n"), std::string::npos) << reading.output;
+  // The margin is 6 pixels on every side of any raster, the drawing keeping its aspect:
+  // on 512 × 512 the square spans 6 … 506, on 256 × 128 (200 × 100) it is centred.
+  const Reading large = readText(svg(square, "width=\"128\" height=\"128\""), 512, 512);
+  ASSERT_EQ(large.elements.size(), 1u);
+  expectPoint(large.elements[0].path.nodes[0].points[0], 6, 6);
+  expectPoint(large.elements[0].path.nodes[2].points[0], 506, 506);
+  const Reading wide = readText(svg(square, "width=\"256\" height=\"128\""), 256, 256);
+  ASSERT_EQ(wide.elements.size(), 1u);
+  expectPoint(wide.elements[0].path.nodes[0].points[0], 12, 6);
+  expectPoint(wide.elements[0].path.nodes[2].points[0], 128, 122);
   // Radii scale by the mean factor and the margin; arc angles stay.
   const Reading arc = readText(svg("<path d=\"M 64 64 A 20 20 0 1 1 0 0\"/>", "width=\"256\" height=\"256\""));
   ASSERT_EQ(arc.elements.size(), 1u);
@@ -155,14 +163,26 @@ TEST(SvgReader, ParseColorForms) {
   expectColor(parseColor("#FF8000"), 1.0f, 128.0f / 255.0f, 0.0f);
   expectColor(parseColor("rgb(50%,0%,100%)"), 0.5f, 0.0f, 1.0f);
   expectColor(parseColor("rgb( 18.039216%, 20.5%,21%)"), 0.18039216f, 0.205f, 0.21f);
-  // Everything else is black: names, none, paint servers, integers, stray spaces.
-  for (const char* text : {"red", "none", "", "url(#gradient)", "rgb(50,0,100)",
-                           "rgb(50% ,0%,100%)", "currentColor", "rgb(nan%,0%,0%)"}) {
+  // The CSS forms: short hexadecimal forms repeat each digit, alpha digits are dropped,
+  // integers are clamped to 0 … 255, names read in any case.
+  const struct {
+    const char* text;
+    int r, g, b;
+  } css[] = {{"#f80", 255, 136, 0},        {"#FFF", 255, 255, 255},
+             {"#f808", 255, 136, 0},       {"#ff800080", 255, 128, 0},
+             {"rgb(255, 128,0)", 255, 128, 0}, {"rgb( 300 ,-5, 7 )", 255, 0, 7},
+             {"red", 255, 0, 0},           {"RebeccaPurple", 0x66, 0x33, 0x99},
+             {"lightgoldenrodyellow", 0xfa, 0xfa, 0xd2}, {"#12345", 0x01, 0x23, 0x45}};
+  for (const auto& c : css) {
+    SCOPED_TRACE(c.text);
+    expectColor(parseColor(c.text), c.r / 255.0f, c.g / 255.0f, c.b / 255.0f);
+  }
+  // Everything else is black: none, paint servers, stray spaces, fractions, unknown names.
+  for (const char* text : {"none", "", "url(#gradient)", "rgb(50% ,0%,100%)", "currentColor",
+                           "rgb(nan%,0%,0%)", "rgb(1.5,0,0)", "rgb(1,2)", "reddish", "#xyz"}) {
+    SCOPED_TRACE(text);
     expectColor(parseColor(text), 0.0f, 0.0f, 0.0f);
   }
-  // "#" reads one hexadecimal number: the short form is not expanded.
-  expectColor(parseColor("#f80"), 0.0f, 15.0f / 255.0f, 128.0f / 255.0f);
-  expectColor(parseColor("#xyz"), 0.0f, 0.0f, 0.0f);
 }
 
 TEST(SvgReader, FillAndStyle) {
@@ -173,6 +193,11 @@ TEST(SvgReader, FillAndStyle) {
       "<path d=\"M 10 10 L 100 10 L 100 100 Z\" fill=\"#ff0000\" style=\"fill:#0000ff;stroke-width:0.5\"/>"
       "<path d=\"M 10 10 L 100 10 L 100 100 Z\" style=\"fill:#0000ff\" fill=\"#ff0000\"/>"));
   ASSERT_EQ(reading.elements.size(), 5u);
+  // An outline whose fill is none paints no shape; a later fill undoes the none.
+  const Reading none = readText(svg("<path d=\"M 0 0 H 50 V 50 Z\" fill=\"none\" style=\"stroke:red\"/>"
+                                    "<path d=\"M 0 0 H 50 V 50 Z\" style=\"fill:none\" fill=\"red\"/>"));
+  ASSERT_EQ(none.elements.size(), 1u);
+  EXPECT_EQ(count(none.output, "fill is none"), 1);
   expectColor(reading.elements[0].fillColor, 0, 1, 0);
   expectColor(reading.elements[0].strokeColor, 0, 0, 1);
   EXPECT_DOUBLE_EQ(reading.elements[0].strokeWidth, 3.0);
@@ -478,8 +503,16 @@ TEST(SvgReader, EveryCorpusFileReads) {
     const std::string output = GetCapturedStdout();
     EXPECT_TRUE(loaded) << name;
     ASSERT_EQ(outlines.count(name), 1u) << "unlisted corpus file " << name;
-    EXPECT_EQ(taken + count(output, "Got an invalid shape.\n"), outlines.at(name)) << name;
+    EXPECT_EQ(taken + count(output, "Got an invalid shape.\n") + count(output, "fill is none"),
+              outlines.at(name))
+        << name;
     EXPECT_NE(output.find("Num strokes:"), std::string::npos) << name;
+    // Every file a renderer draws gives shapes through the full reader.
+    FullSvgReader full;
+    const SvgDocument document(dir + name);
+    CaptureStdout();
+    EXPECT_GT(full.read(document, 128, 128, [](const SvgElement&) { return true; }), 0) << name;
+    GetCapturedStdout();
   }
   closedir(listing);
   EXPECT_EQ(files, 13);
