@@ -343,8 +343,21 @@ struct Coverage {
   // weighted by its coverage squared, so that the rounding of faintly covered edge pixels
   // hardly moves the mean of a plain fill.
   double sumRed = 0.0, sumGreen = 0.0, sumBlue = 0.0, sumAlpha2 = 0.0;
+  // The painted pixels' bounding box, inclusive; empty (x0 > x1) when nothing is painted.
+  int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
 
   bool isEmpty() const { return maxAlpha <= 0.0; }
+  // Whether anything is painted within the box (inclusive, clipped to the image).
+  bool touches(int left, int top, int right, int bottom, int width, int height) const {
+    left = std::max(left, x0), top = std::max(top, y0);
+    right = std::min({right, x1, width - 1}), bottom = std::min({bottom, y1, height - 1});
+    for (int y = top; y <= bottom; ++y) {
+      for (int x = left; x <= right; ++x) {
+        if (pixels[static_cast<std::size_t>(y) * width + x] >> 24) return true;
+      }
+    }
+    return false;
+  }
   double strongest() const { return maxAlpha / 255.0; }
   // Coverage relative to the strongest, 0..1.
   double relative(std::size_t i) const { return (pixels[i] >> 24) / maxAlpha; }
@@ -370,6 +383,7 @@ public:
 
   bool isValid() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
 
+  // One element (@p id), or the whole document when @p id is empty.
   Coverage paint(RsvgHandle* handle, const std::string& id) {
     Coverage coverage;
     cairo_t* cr = cairo_create(surface);
@@ -378,7 +392,9 @@ public:
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     GError* error = nullptr;
     const std::string fragment = "#" + id;
-    const bool drawn = rsvg_handle_render_layer(handle, cr, fragment.c_str(), &viewport, &error);
+    const bool drawn =
+        id.empty() ? rsvg_handle_render_document(handle, cr, &viewport, &error)
+                   : rsvg_handle_render_layer(handle, cr, fragment.c_str(), &viewport, &error);
     g_clear_error(&error);
     cairo_destroy(cr);
     if (!drawn) return coverage;
@@ -386,13 +402,17 @@ public:
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     coverage.pixels.resize(static_cast<std::size_t>(width) * height);
+    coverage.x0 = width, coverage.y0 = height;
     for (int y = 0; y < height; ++y) {
       const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+      std::uint32_t* out = coverage.pixels.data() + static_cast<std::size_t>(y) * width;
+      std::copy(row, row + width, out);
       for (int x = 0; x < width; ++x) {
         const std::uint32_t p = row[x];
-        coverage.pixels[static_cast<std::size_t>(y) * width + x] = p;
+        if ((p >> 24) == 0) continue;
         const double a = p >> 24;
-        if (a == 0.0) continue;
+        coverage.x0 = std::min(coverage.x0, x), coverage.x1 = std::max(coverage.x1, x);
+        coverage.y0 = std::min(coverage.y0, y), coverage.y1 = std::max(coverage.y1, y);
         coverage.maxAlpha = std::max(coverage.maxAlpha, a);
         coverage.sumAlpha += a;
         coverage.sumAlpha2 += a * a;
@@ -418,8 +438,8 @@ double outlineLength(const Coverage& c, int width, int height) {
     return c.relative(static_cast<std::size_t>(y) * width + x);
   };
   double length = 0.0;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
+  for (int y = std::max(0, c.y0 - 1); y <= std::min(height - 1, c.y1 + 1); ++y) {
+    for (int x = std::max(0, c.x0 - 1); x <= std::min(width - 1, c.x1 + 1); ++x) {
       const double gx = 0.5 * (at(x + 1, y) - at(x - 1, y));
       const double gy = 0.5 * (at(x, y + 1) - at(x, y - 1));
       length += std::sqrt(gx * gx + gy * gy);
@@ -563,6 +583,8 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
     return finish();
   }
 
+  const Coverage allStrokes = strokes ? painter.paint(strokes.get(), std::string()) : Coverage();
+  if (allStrokes.isEmpty()) strokes.reset();
   const std::vector<std::string>& ids = serialiser.drawables;
   std::optional<Candidate> pending;
   bool pendingIsPrevious = false;
@@ -582,7 +604,12 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
       continue;
     }
     const Coverage fill = painter.paint(fills.get(), ids[k]);
-    const Coverage stroke = strokes ? painter.paint(strokes.get(), ids[k]) : Coverage();
+    // A stroke is centred on the outline, so an element whose filled box holds no stroke
+    // of the whole drawing has none.
+    const bool mayHaveStroke =
+        strokes && (fill.isEmpty() || allStrokes.touches(fill.x0 - 1, fill.y0 - 1, fill.x1 + 1,
+                                                          fill.y1 + 1, imageWidth, imageHeight));
+    const Coverage stroke = mayHaveStroke ? painter.paint(strokes.get(), ids[k]) : Coverage();
     if (fill.isEmpty() && stroke.isEmpty()) {
       ++summary.paintNothing;
       continue;
@@ -614,8 +641,14 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
     Candidate made;
     SvgElement& element = made.element;
     element.mask = vorn::Image<unsigned char>(imageWidth, imageHeight, 1);
-    for (std::size_t i = 0; i < region.pixels.size(); ++i) {
-      element.mask.data[i] = static_cast<unsigned char>(std::lround(255.0 * region.relative(i)));
+    element.mask = 0;
+    const auto strongest = static_cast<std::uint32_t>(region.maxAlpha);
+    for (int y = region.y0; y <= region.y1; ++y) {
+      for (int x = region.x0; x <= region.x1; ++x) {
+        const std::size_t i = static_cast<std::size_t>(y) * imageWidth + x;
+        const std::uint32_t a = region.pixels[i] >> 24;
+        element.mask.data[i] = static_cast<unsigned char>((255 * a + strongest / 2) / strongest);
+      }
     }
     element.fillColor = region.meanColor();
     made.outline = outlineLength(region, imageWidth, imageHeight);
