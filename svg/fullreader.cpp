@@ -8,6 +8,7 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <charconv>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -329,8 +330,14 @@ std::string inkViewBox(RsvgHandle* handle) {
   }
   if (!isUsableSize(ink.width, ink.height) || !std::isfinite(ink.x) || !std::isfinite(ink.y))
     return std::string();
-  char text[128];
-  std::snprintf(text, sizeof text, "%.17g %.17g %.17g %.17g", ink.x, ink.y, ink.width, ink.height);
+  // Written the same in every locale (the window's C library runs in the user's).
+  std::string text;
+  for (const double v : {ink.x, ink.y, ink.width, ink.height}) {
+    char number[64];
+    const std::to_chars_result r = std::to_chars(number, number + sizeof number, v);
+    if (!text.empty()) text += ' ';
+    text.append(number, r.ptr);
+  }
   return text;
 }
 

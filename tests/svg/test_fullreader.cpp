@@ -159,6 +159,16 @@ TEST(FullReader, TransformsBasicShapesViewBoxGradientsOpacityAndConditions) {
   expectColor(shapes.elements[6].strokeColor, 0, 0, 0, 0.03);
   EXPECT_NEAR(shapes.elements[6].strokeWidth, 1.04, 0.5);
   EXPECT_DOUBLE_EQ(shapes.elements[0].strokeWidth, 0.0);
+  // Neither size nor viewBox: the extent of what is drawn (30 × 10) takes their place, on
+  // a 128 × 42 image whose height leaves a factor of 30 / 42 for the margin.
+  const Shapes bare = readWith(reader, "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect x=\"10\" "
+                                       "y=\"20\" width=\"30\" height=\"10\"/></svg>");
+  ASSERT_EQ(bare.elements.size(), 1u);
+  EXPECT_EQ(reader.imageHeight, 42);
+  const Moments m = moments(bare.elements[0].mask);
+  EXPECT_NEAR(m.x, 64, 0.3);
+  EXPECT_NEAR(m.y, 6 + 5 * 128 / 30.0 * 30 / 42, 0.3);
+  EXPECT_NEAR(m.area, 300 * std::pow(128 / 30.0 * 30 / 42, 2), 20);
   const Shapes stroked = readWith(reader, R"svg(<svg xmlns="http://www.w3.org/2000/svg"
       width="100" height="100"><rect x="20" y="20" width="60" height="40" fill="#0000ff"
       stroke="#ffff00" stroke-width="6"/></svg>)svg");
