@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -76,8 +78,11 @@ TEST_F(Options, ShowsTheSettingsWithoutWritingThemBack) {
   s.height = 100;
   s.levelSetType = "SparseLevelSet";
   s.temporaryPath = "/var/tmp/glim";
+  s.svgReader = "basic";
   OptionsWidget w;
   ASSERT_NE(w.widthSpin, nullptr);
+  ASSERT_NE(w.fullReaderCheck, nullptr);
+  EXPECT_FALSE(w.fullReaderCheck->isChecked());
   ASSERT_NE(w.distributionList, nullptr);
 
   EXPECT_EQ(w.widthSpin->value(), 16);  // the spin box's minimum ...
@@ -103,6 +108,10 @@ TEST_F(Options, ShowsTheSettingsWithoutWritingThemBack) {
   EXPECT_EQ(s.height, 116);
   w.methodCombo->setCurrentText("RectLevelSet");
   EXPECT_EQ(s.levelSetType, "RectLevelSet");
+  w.fullReaderCheck->click();
+  EXPECT_EQ(s.svgReader, "full");
+  w.fullReaderCheck->click();
+  EXPECT_EQ(s.svgReader, "basic");
   // The path is shown only.
   w.temporaryPath->setText("/elsewhere");
   EXPECT_EQ(s.temporaryPath, "/var/tmp/glim");
