@@ -177,6 +177,15 @@ TEST_F(BatchProgram, MissingUnreadableAndEmptyDrawingsFail) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("has no valid shape (2 elements paint nothing"), std::string::npos) << r.err;
   EXPECT_TRUE(r.out.empty());
+
+  // What a usable drawing leaves out is a warning, which -q silences.
+  writeFile(dir / "faint.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+                               "<rect width=\"5\" height=\"5\"/><rect x=\"5\" width=\"5\" "
+                               "height=\"5\" opacity=\"0.1\"/></svg>");
+  r = run("--passes 0 -o faint faint.svg");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("faint.svg: 1 shape; 1 faint\n"), std::string::npos) << r.err;
+  EXPECT_EQ(run("--passes 0 -q -o faint faint.svg").err, "");
   EXPECT_FALSE(fs::exists(dir / "glimshape-out"));
 }
 
