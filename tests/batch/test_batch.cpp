@@ -1,6 +1,7 @@
 // glimshape — tests/batch
 // Purpose: glimshape-batch driven as a program: repeatable seeded output, shards equal to one
-// run, numbering that never overwrites, saved drawings that load back, and the refusals.
+// run, numbering that never overwrites, saved drawings that load back, the refusals, and
+// failures that stop the batch.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -71,11 +72,14 @@ class BatchProgram : public ::testing::Test {
     fs::remove_all(dir, code);
   }
 
-  Outcome run(const std::string& arguments) {
+  // `shell` runs first in the program's shell; standard output goes to `outTo` if given.
+  Outcome run(const std::string& arguments, const std::string& shell = "",
+              const std::string& outTo = "") {
     const fs::path out = dir / "stdout.txt";
     const fs::path err = dir / "stderr.txt";
-    const std::string command = "cd " + quote(dir.string()) + " && " + quote(program) + " " +
-                                arguments + " >" + quote(out.string()) + " 2>" +
+    const std::string command = "cd " + quote(dir.string()) + " && " + shell + quote(program) +
+                                " " + arguments + " >" +
+                                quote(outTo.empty() ? out.string() : outTo) + " 2>" +
                                 quote(err.string()) + " </dev/null";
     const int raw = std::system(command.c_str());
     Outcome result;
@@ -220,20 +224,22 @@ TEST_F(BatchProgram, DefaultOutputAndPngPreview) {
 
 TEST_F(BatchProgram, SameSeedGivesIdenticalFilesAndShardsEqualOneRun) {
   const std::string common = " --passes 3 --png --seed 4711 " + quote(drawing);
-  const Outcome whole = run("-o whole -n 3" + common);
+  const Outcome whole = run("-o whole -n 4" + common);
   ASSERT_EQ(whole.status, 0) << whole.err;
-  EXPECT_EQ(lines(whole.out).size(), 6u);
-  const Outcome again = run("-o again -n 3" + common);
+  EXPECT_EQ(lines(whole.out).size(), 8u);
+  const Outcome again = run("-o again -n 4" + common);
   ASSERT_EQ(again.status, 0) << again.err;
-  // Shards in separate processes, the later one first.
+  // Shards in separate processes, the later one first; the second file of the earlier one
+  // finds 1 taken and gets number 3, and is what number 3 gives.
   const Outcome shardB = run("-o shards --first 1 -n 2" + common);
   ASSERT_EQ(shardB.status, 0) << shardB.err;
-  const Outcome shardA = run("-o shards --first 0 -n 1" + common);
+  const Outcome shardA = run("-o shards --first 0 -n 2" + common);
   ASSERT_EQ(shardA.status, 0) << shardA.err;
-  EXPECT_EQ(shardA.out, "shards/glimout-000000.svg\nshards/glimout-000000.png\n");
+  EXPECT_EQ(shardA.out, "shards/glimout-000000.svg\nshards/glimout-000000.png\n"
+                        "shards/glimout-000003.svg\nshards/glimout-000003.png\n");
 
   std::vector<std::string> svgs;
-  for (int n = 0; n < 3; ++n) {
+  for (int n = 0; n < 4; ++n) {
     for (const char* ext : {".svg", ".png"}) {
       const std::string name = "glimout-00000" + std::to_string(n) + ext;
       const std::string reference = readFile(dir / "whole" / name);
@@ -247,6 +253,7 @@ TEST_F(BatchProgram, SameSeedGivesIdenticalFilesAndShardsEqualOneRun) {
   // Each number draws its own colours and motion: the files differ from each other.
   EXPECT_TRUE(svgs[0] != svgs[1]);
   EXPECT_TRUE(svgs[1] != svgs[2]);
+  EXPECT_TRUE(svgs[1] != svgs[3]);
 
   const Outcome other = run("-o other -n 1 --passes 3 --seed 4712 " + quote(drawing));
   ASSERT_EQ(other.status, 0) << other.err;
@@ -305,6 +312,40 @@ TEST_F(BatchProgram, FillAndOccupyRunAndStayRepeatable) {
               readFile(dir / "whole/glimout-000001.svg"));
   // Filling adds shapes for the holes; occupying never removes one.
   EXPECT_GE(shapesIn((dir / "whole/glimout-000000.svg").string()), shapesIn(drawing));
+}
+
+TEST_F(BatchProgram, FailuresStopTheBatchAndLeaveNoClaimedFile) {
+  // The list of written files cannot be written: the status and a line say so.
+  Outcome r = run("-n 2 --passes 1 -o full " + quote(drawing), "", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot write the list of files to standard output: No space left on "
+                       "device; batch stopped, 1 of 2 files written"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(run("--version", "", "/dev/full").status, 1);
+
+  // Files are limited to 10 kB, which no saved drawing fits in (a full disk to the program):
+  // the first failed save ends the batch, with its reason, and takes its claimed files.
+  r = run("-n 3 --passes 1 --png -o limited " + quote(drawing), "trap '' XFSZ; ulimit -f 20; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  EXPECT_NE(r.err.find("glimout-000000.svg: File too large; batch stopped, 0 of 3 files written"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("could not save"), r.err.rfind("could not save")) << r.err;
+  EXPECT_TRUE(fs::is_empty(dir / "limited"));
+
+  // Stopped during the evolution, the batch removes the number it claimed before it.
+  const std::string stopped =
+      "cd " + quote(dir.string()) + " && { " + quote(program) + " -q --passes 1000000 -o stopped " +
+      quote(drawing) + " 2>err.txt & for k in $(seq 600); do [ -e stopped/glimout-000000.svg ] "
+      "&& echo claimed >claimed.txt && break; sleep 0.05; done; kill -TERM $!; wait $!; }";
+  const int raw = std::system(stopped.c_str());
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+  EXPECT_EQ(readFile(dir / "claimed.txt"), "claimed\n");
+  EXPECT_NE(readFile(dir / "err.txt").find("interrupted; batch stopped, 0 of 1 files written"),
+            std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir / "stopped"));
 }
 
 TEST(NormaliseSvgIds, RenumbersCairoIdsByFirstAppearanceAndNothingElse) {
