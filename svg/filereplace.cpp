@@ -155,6 +155,12 @@ bool replaceFileContents(const std::string& fileName, const std::string& content
     reason = kindOf(target.st_mode);
     return false;
   }
+  // A file the user may not write is not replaced behind its back, even in a folder the
+  // user may write to.
+  if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
   // A new file would cut the other names off this content.
   if (exists && target.st_nlink > 1) return writeInPlace(path, content, reason);
 

@@ -15,7 +15,7 @@
 /// - A symbolic link is followed to the file it names, and that file is replaced (the
 ///   temporary file beside it); a dangling link creates the file it names. The link stays.
 /// - A target that exists and is not a regular file (a directory, named pipe, device or
-///   socket) is refused and left alone.
+///   socket), or that the user may not write, is refused and left alone.
 /// - A file with more than one hard link, or whose owner or group a new file could not
 ///   keep, or beside which no file can be made (a folder the user may not write to) while
 ///   the file itself is writable, is written in place from memory, so its links and owner

@@ -1,6 +1,6 @@
 // glimshape — tests/svg
 // Purpose: replacing a file's contents: permissions, owner, links, pipes and folders, long
-// names, read-only folders and failed writes, each judged by what the target was before.
+// names, read-only files and folders and failed writes, each judged by what the target was.
 #include "svg/filereplace.h"
 
 #include <gtest/gtest.h>
@@ -117,13 +117,19 @@ TEST(FileReplace, KeepsWhatTheTargetIs) {
   EXPECT_FALSE(replace(dir / "real", "x"));
   EXPECT_EQ(reason, "it is a directory, not a regular file");
 
-  // A writable file in a folder the user may not write to is written in place.
+  // A writable file in a folder the user may not write to is written in place; a file the
+  // user may not write is refused in any folder.
   fs::create_directory(dir / "readonly");
   writeFile(dir / "readonly/open.svg", "old", 0666);
   fs::permissions(dir / "readonly", fs::perms::owner_read | fs::perms::owner_exec |
                                         fs::perms::others_read | fs::perms::others_exec);
-  EXPECT_TRUE(inChild([&] { return replace(dir / "readonly/open.svg", "in place"); }));
+  EXPECT_TRUE(inChild([&] {
+    return replace(dir / "readonly/open.svg", "in place") && replace(dir / "mine.svg", "mine") &&
+           ::chmod((dir / "mine.svg").c_str(), 0444) == 0 && !replace(dir / "mine.svg", "x") &&
+           reason == "Permission denied";
+  }));
   EXPECT_EQ(readFile(dir / "readonly/open.svg"), "in place");
+  EXPECT_EQ(readFile(dir / "mine.svg"), "mine");
   fs::permissions(dir / "readonly", fs::perms::all);
 
   // A write that fails (here the file size limit) leaves an ordinary file as it was and
@@ -147,7 +153,8 @@ TEST(FileReplace, KeepsWhatTheTargetIs) {
   // No temporary file is left behind.
   EXPECT_EQ(namesIn(dir), (std::set<std::string>{"new.svg", "private.svg", longName.filename(),
                                                  "link.svg", "dangling.svg", "a.svg", "b.svg",
-                                                 "pipe.svg", "real", "readonly", "kept.svg"}));
+                                                 "pipe.svg", "real", "readonly", "kept.svg",
+                                                 "mine.svg"}));
   EXPECT_EQ(namesIn(dir / "real"), (std::set<std::string>{"target.svg", "missing.svg"}));
   fs::remove_all(dir);
 }
