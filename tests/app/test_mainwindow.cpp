@@ -285,7 +285,6 @@ TEST_F(MainWindowTest, OpenAndSaveRestoreTheWorkerToMatchEvolve) {
 
   EXPECT_FALSE(window->saveFile(glimtest::scratchDir("save") + "/no/such/dir/x.svg"));
   ASSERT_EQ(window->findChildren<QMessageBox*>().size(), 1);
-  // The box gives the system's reason.
   EXPECT_TRUE(window->findChildren<QMessageBox*>()[0]->text().endsWith("No such file or directory"));
 }
 
