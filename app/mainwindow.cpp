@@ -166,12 +166,16 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
   return ok;
 }
 
-bool MainWindow::saveFile(const QString& path, FailureReport report) {
+bool MainWindow::saveFile(const QString& path, FailureReport report, QString* reason) {
   stopWorker();
-  const bool ok = evolver().saveSVG(path.toLocal8Bit().toStdString());
+  std::string error;
+  const bool ok = evolver().saveSVG(path.toLocal8Bit().toStdString(), &error);
   restoreWorker();
+  // The system's reason ("No space left on device") tells the user what to change.
+  const QString why = QString::fromLocal8Bit(error.c_str());
+  if (reason != nullptr) *reason = ok ? QString() : why;
   if (!ok && report == FailureReport::MessageBox)
-    reportFailure(tr("Save"), tr("Could not save the drawing to\n%1").arg(path));
+    reportFailure(tr("Save"), tr("Could not save the drawing to\n%1\n%2").arg(path, why));
   return ok;
 }
 

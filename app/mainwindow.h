@@ -46,9 +46,12 @@ class MainWindow : public QMainWindow {
   /// @return whether the drawing was read.
   bool openFile(const QString& path, FailureReport report = FailureReport::MessageBox);
   /// @brief Writes the drawing as SVG. The worker is stopped around the save and
-  /// restarted when Evolve is checked.
+  /// restarted when Evolve is checked. With `FailureReport::MessageBox` a failure shows a
+  /// box naming the file and the reason.
+  /// @param reason when not null, receives why the save failed (empty after a success).
   /// @return whether the file was written.
-  bool saveFile(const QString& path, FailureReport report = FailureReport::MessageBox);
+  bool saveFile(const QString& path, FailureReport report = FailureReport::MessageBox,
+                QString* reason = nullptr);
   /// Checks / unchecks Evolve; its toggle starts or stops the worker.
   void startEvolution();
   void stopEvolution();

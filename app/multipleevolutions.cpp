@@ -140,10 +140,11 @@ void MultipleEvolutions::mainEvolutionComplete() {
   log(QStringLiteral("done iteration %1 ").arg(iteration));
   log(QStringLiteral("saving to %1 in %2").arg(name, outputDir->text()));
   const QString path = QFileInfo(QDir(outputDir->text()), name).absoluteFilePath();
-  if (mainWindow->saveFile(path, FailureReport::Quiet))
+  QString reason;
+  if (mainWindow->saveFile(path, FailureReport::Quiet, &reason))
     ++nextNumber;
   else
-    log(QStringLiteral("could not save %1").arg(path));
+    log(QStringLiteral("could not save %1: %2").arg(path, reason));
 
   ++iteration;
   if (iteration < numOutputShapes->value())

@@ -21,10 +21,12 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "batch/progressbar.h"
 #include "evolver/evolver.h"
 #include "shapes/zazizevozubase.h"
+#include "svg/filereplace.h"
 
 namespace {
 
@@ -106,40 +108,39 @@ void report(std::FILE* stream, ProgressBar& bar, const std::string& line) {
   std::fflush(stream);
 }
 
-// Writes `text` into a new file beside `fileName` and renames it over it, so a failed write
-// never leaves half a file.
-bool replaceFile(const std::string& fileName, const std::string& text, std::string& error) {
-  const std::size_t slash = fileName.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash);
-  const std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-  // Created with the same permissions as any new file (the umask applies), never reusing one.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = joinPath(dir, "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(attempt));
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+// The files of a claimed number: removed again unless the iteration saved them, so that an
+// interrupted or failed iteration leaves no empty file behind.
+struct ClaimedFiles {
+  std::vector<std::string> names;
+  ~ClaimedFiles() {
+    for (const std::string& name : names) ::unlink(name.c_str());
   }
-  if (fd < 0) {
-    error = "cannot write " + fileName + ": " + std::strerror(errno);
-    return false;
+  void keep() { names.clear(); }
+};
+
+// One line of the list of written files; false, with errno set, when it cannot be written.
+bool listFile(std::FILE* out, const std::string& name) {
+  errno = 0;
+  if (std::fprintf(out, "%s\n", name.c_str()) >= 0 && std::fflush(out) == 0) return true;
+  if (errno == 0) errno = EIO;
+  return false;
+}
+
+// The SVG file with cairo's ids renumbered (see normaliseSvgIds).
+bool saveSvg(ZazizEvozuEvolver& evolver, const std::string& fileName, std::string& error) {
+  std::string reason;
+  if (evolver.saveSVG(fileName, &reason)) {
+    std::ifstream in(fileName, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+      reason = "cannot read it back to number its ids";
+    } else if (replaceFileContents(fileName, normaliseSvgIds(text.str()), reason)) {
+      return true;
+    }
   }
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  const int writeError = done == text.size() ? 0 : (errno ? errno : EIO);
-  const bool closed = ::close(fd) == 0;
-  if (writeError != 0 || !closed || std::rename(temporary.c_str(), fileName.c_str()) != 0) {
-    error = "cannot write " + fileName + ": " + std::strerror(writeError ? writeError : errno);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  error = "could not save " + fileName + ": " + reason;
+  return false;
 }
 
 }  // namespace
@@ -260,7 +261,7 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
     height = evolver.shapes.front()->getHeight();
   }
   if (width <= 0 || height <= 0) {
-    error = "cannot write " + fileName + ": the drawing has no canvas";
+    error = "could not save " + fileName + ": the drawing has no canvas";
     return false;
   }
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2 * width, 2 * height);
@@ -281,11 +282,10 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
   if (status == CAIRO_STATUS_SUCCESS)
     status = cairo_surface_write_to_png_stream(surface, appendToString, &png);
   cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    error = "cannot write " + fileName + ": " + cairo_status_to_string(status);
-    return false;
-  }
-  return replaceFile(fileName, png, error);
+  std::string reason = cairo_status_to_string(status);
+  if (status == CAIRO_STATUS_SUCCESS && replaceFileContents(fileName, png, reason)) return true;
+  error = "could not save " + fileName + ": " + reason;
+  return false;
 }
 
 bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
@@ -343,10 +343,30 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
   const long long first = options.first >= 0
                               ? options.first
                               : firstFreeNumber(options.outputDir, options.prefix, 0, options.png);
+  const std::string& shownDir =
+      options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
   long long next = first;
   int written = 0;
+  // Whatever goes wrong ends the batch: a full disk or a lost list would only go on failing.
+  auto stop = [&](const std::string& line) {
+    return fail(line + "; batch stopped, " + std::to_string(written) + " of " +
+                std::to_string(options.count) + " files written");
+  };
   for (int i = 0; i < options.count; ++i) {
-    const long long number = first + i;
+    if (stopSignal) return stop("interrupted");
+    // The number is claimed before the evolution, and the evolution is seeded from it: the
+    // file of number n holds what (seed, n) gives, whichever run took which numbers. The
+    // empty claimed files are visible meanwhile; a run that ends early removes them.
+    long long number = next;
+    if (!claimFileNumber(options.outputDir, options.prefix, options.png, number, error))
+      return stop(error);
+    next = number + 1;
+    const std::string svg = outputFileName(options.outputDir, options.prefix, number, ".svg");
+    const std::string png = outputFileName(options.outputDir, options.prefix, number, ".png");
+    ClaimedFiles claimed;
+    claimed.names.push_back(svg);
+    if (options.png) claimed.names.push_back(png);
+
     if (options.seeded) seedRandomSource(options.seed, number);
     // The counter names the shapes' stiffness files only; restarting it keeps every iteration
     // alike however many iterations came before in this process.
@@ -354,59 +374,22 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     // A fresh evolver too: its SVG reader keeps the last document's scale, which a document
     // without a size would otherwise inherit from the iterations before.
     ZazizEvozuEvolver evolver;
-
     if (!evolveIteration(evolver, options, i, bar))
-      return fail("cannot read the drawing " + options.input + " any more; batch stopped");
-    if (stopSignal)
-      return fail("interrupted; " + std::to_string(written) + " of " +
-                  std::to_string(options.count) + " files written");
+      return stop("cannot read the drawing " + options.input + " any more");
+    if (stopSignal) return stop("interrupted");
 
     bar.phase(i, "saving");
-    long long claimed = std::max(next, number);
-    if (!claimFileNumber(options.outputDir, options.prefix, options.png, claimed, error))
-      return fail(error + "; batch stopped");
-    next = claimed + 1;
-    const std::string svg = outputFileName(options.outputDir, options.prefix, claimed, ".svg");
-    const std::string png = outputFileName(options.outputDir, options.prefix, claimed, ".png");
-    if (!evolver.saveSVG(svg)) {
-      ::unlink(svg.c_str());
-      if (options.png) ::unlink(png.c_str());
-      report(streams.err, bar, "could not save " + svg);
-      continue;
-    }
-    {
-      std::ifstream in(svg, std::ios::binary);
-      std::ostringstream text;
-      text << in.rdbuf();
-      if (!in || !replaceFile(svg, normaliseSvgIds(text.str()), error)) {
-        ::unlink(svg.c_str());
-        if (options.png) ::unlink(png.c_str());
-        report(streams.err, bar, "could not save " + svg + (in ? ": " + error : ""));
-        continue;
-      }
-    }
-    bar.clear();
-    const std::string& shown =
-        options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
-    std::fprintf(streams.out, "%s\n", outputFileName(shown, options.prefix, claimed, ".svg").c_str());
-    std::fflush(streams.out);
-    if (options.png) {
-      if (!writePngPreview(evolver, png, error)) {
-        ::unlink(png.c_str());
-        report(streams.err, bar, error);
-        continue;
-      }
-      std::fprintf(streams.out, "%s\n",
-                   outputFileName(shown, options.prefix, claimed, ".png").c_str());
-      std::fflush(streams.out);
-    }
+    if (!saveSvg(evolver, svg, error) ||
+        (options.png && !writePngPreview(evolver, png, error)))
+      return stop(error);
+    claimed.keep();
     ++written;
+    bar.clear();
+    if (!listFile(streams.out, outputFileName(shownDir, options.prefix, number, ".svg")) ||
+        (options.png && !listFile(streams.out, outputFileName(shownDir, options.prefix, number, ".png"))))
+      return stop(std::string("cannot write the list of files to standard output: ") +
+                  std::strerror(errno));
   }
   bar.finish();
-  if (written < options.count) {
-    report(streams.err, bar,
-           std::to_string(written) + " of " + std::to_string(options.count) + " files written");
-    return 1;
-  }
   return 0;
 }

@@ -49,8 +49,8 @@ void seedRandomSource(std::uint64_t seed, long long number);
 std::string normaliseSvgIds(const std::string& text);
 
 /// @brief Paints the evolver's shapes as they would appear in the saved SVG (two pixels per
-/// canvas pixel, white background) and writes them as a PNG file, replacing it whole.
-/// @param error receives a line naming the file and the reason.
+/// canvas pixel, white background) and writes them as a PNG file (`replaceFileContents`).
+/// @param error receives "could not save <file>: <reason>".
 /// @warning No worker may run.
 bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, std::string& error);
 
@@ -80,6 +80,11 @@ void requestStop();
 
 /// @brief Runs the whole batch described by the options (the input already resolved to a
 /// file name).
+///
+/// Each iteration first claims its number (`claimFileNumber`), seeds the random source from
+/// it (with a seed), evolves and saves. The first failure (a save, the list on `out`, the
+/// drawing, an interrupt) ends the batch with a line on `err` saying what failed and how
+/// many files were written; the claimed files of that iteration are removed.
 /// @return the exit status: 0 when every requested file was written, 1 otherwise.
 int runBatch(const BatchOptions& options, const BatchStreams& streams);
 

@@ -6,7 +6,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -48,6 +50,16 @@ std::FILE* duplicate(int fd, const char* mode) {
   return copy < 0 ? nullptr : ::fdopen(copy, mode);
 }
 
+// Whether everything written to `stream` went out; if not, says so on `err`.
+bool flushed(std::FILE* stream, std::FILE* err) {
+  errno = 0;
+  if (std::fflush(stream) == 0 && !std::ferror(stream)) return true;
+  const int error = errno != 0 ? errno : EIO;
+  std::fprintf(err, "glimshape-batch: cannot write to standard output: %s\n",
+               std::strerror(error));
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,13 +70,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
-  if (options.help) {
-    std::fputs(batchUsage().c_str(), stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::printf("glimshape-batch %s\n", GLIM_VERSION);
-    return 0;
+  if (options.help || options.version) {
+    if (options.help)
+      std::fputs(batchUsage().c_str(), stdout);
+    else
+      std::printf("glimshape-batch %s\n", GLIM_VERSION);
+    return flushed(stdout, stderr) ? 0 : 1;
   }
 
   if (options.input.empty()) {
@@ -155,6 +166,8 @@ int main(int argc, char** argv) {
     status = 1;
   }
   if (::chdir("/") == 0) std::filesystem::remove_all(work, code);
+  // A failed list was reported by the batch; otherwise the last bytes leave here.
+  if (status == 0 && !flushed(streams.out, streams.err)) status = 1;
   std::fclose(streams.out);
   std::fclose(streams.err);
   return status;

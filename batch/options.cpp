@@ -272,6 +272,6 @@ std::string batchUsage() {
          "standard error (a bar on a terminal, plain lines otherwise).\n"
          "\n"
          "Exit status: 0 when every requested file was written; 1 when the drawing could\n"
-         "not be used, the output directory could not be written or a file failed; 2 for a\n"
-         "bad command line.\n";
+         "not be used, the output directory could not be written, a file failed or the list\n"
+         "could not be written (the first failure ends the batch); 2 for a bad command line.\n";
 }

@@ -167,10 +167,14 @@ class ZazizEvozuEvolver {
   /// shapes), one pixel being 2 points.
   ///
   /// Holds `mutex` while drawing, so a running worker pauses between steps. The file is
-  /// replaced only when it was written completely.
-  /// @return false (with a line naming the file) when the file cannot be written.
+  /// replaced only when it was written completely, keeping its permissions and links (see
+  /// `writeSvgFile`).
+  /// @param error when not null, receives on failure the reason, such as "No space left on
+  ///        device".
+  /// @return false (with a line naming the file and the reason) when the file cannot be
+  ///         written.
   /// @warning Do not call while holding `mutex`.
-  bool saveSVG(const std::string& fileName);
+  bool saveSVG(const std::string& fileName, std::string* error = nullptr);
 
   // --- Canvas operations (run with no worker present) -----------------------------------
 

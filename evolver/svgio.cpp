@@ -69,12 +69,12 @@ vorn::Image<unsigned char> ZazizEvozuEvolver::getImageFromPath(const Path& path,
   return rasterisePath(path, width, height);
 }
 
-bool ZazizEvozuEvolver::saveSVG(const std::string& fileName) {
+bool ZazizEvozuEvolver::saveSVG(const std::string& fileName, std::string* error) {
   std::lock_guard<std::mutex> lock(mutex);
   const GlimShapeSettings& settings = GlimShapeSettings::instance();
   const int width = shapes.empty() ? settings.width : shapes.front()->getWidth();
   const int height = shapes.empty() ? settings.height : shapes.front()->getHeight();
   return writeSvgFile(fileName, width, height, [this](cairo_t* cr) {
     for (const std::shared_ptr<ZazizEvozuBase>& shape : shapes) shape->drawCairo(cr);
-  });
+  }, error);
 }

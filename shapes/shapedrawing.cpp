@@ -208,9 +208,14 @@ void drawGL(ZazizEvozuBase& shape, TextureSlot overlaySlot) {
 
 void drawCairo(const ZazizEvozuBase& shape, cairo_t* cr) {
   if (!cr) return;
+  // All loops make one path filled by the even-odd rule, as the view fills them: a loop
+  // around a hole leaves the hole open, whichever way it runs, and what sits in the hole
+  // stays visible. The saved file then holds one element per shape, which reads back as
+  // one shape.
   const auto& pts = shape.points;
+  cairo_new_path(cr);
+  bool any = false;
   for (const std::vector<int>& loop : shape.polygons) {
-    cairo_new_path(cr);
     bool first = true;
     for (int i : loop) {
       if (!validIndex(i, pts.size())) continue;
@@ -222,12 +227,17 @@ void drawCairo(const ZazizEvozuBase& shape, cairo_t* cr) {
     }
     if (first) continue;
     cairo_close_path(cr);
-    cairo_set_source_rgb(cr, shape.fillColor[0], shape.fillColor[1], shape.fillColor[2]);
-    cairo_fill_preserve(cr);
-    cairo_set_source_rgb(cr, shape.lineColor[0], shape.lineColor[1], shape.lineColor[2]);
-    cairo_set_line_width(cr, shape.lineWidth);
-    cairo_stroke(cr);
+    any = true;
   }
+  if (!any) return;
+  cairo_save(cr);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_set_source_rgb(cr, shape.fillColor[0], shape.fillColor[1], shape.fillColor[2]);
+  cairo_fill_preserve(cr);
+  cairo_set_source_rgb(cr, shape.lineColor[0], shape.lineColor[1], shape.lineColor[2]);
+  cairo_set_line_width(cr, shape.lineWidth);
+  cairo_stroke(cr);
+  cairo_restore(cr);
 }
 
 void releaseTextures() {

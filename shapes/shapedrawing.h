@@ -30,7 +30,10 @@ void drawPointsGL(const ZazizEvozuBase& shape);
 /// @warning Needs a current GL context with a stencil buffer.
 void drawGL(ZazizEvozuBase& shape, TextureSlot overlaySlot);
 
-/// @brief Fills (fill colour) and strokes (line colour and width) each polygon on its own.
+/// @brief Draws all loops of the shape as one path: filled in the fill colour by the
+/// even-odd rule (a point is inside when an odd number of loops covers it, as in `drawGL`),
+/// then stroked in the line colour and width. The context's fill rule, source and line
+/// width are left as they were; its current path is consumed.
 void drawCairo(const ZazizEvozuBase& shape, cairo_t* cr);
 
 /// @brief Deletes the texture names made in the current GL context and forgets them.

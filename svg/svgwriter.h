@@ -17,16 +17,19 @@ using SvgDrawing = std::function<void(cairo_t*)>;
 /// @param canvasWidth, canvasHeight canvas size in pixels; the page is twice that in
 ///        points, one pixel being 2 points (values below 1 are taken as 1)
 /// @param draw called once with a context scaled by 2 and gray antialiasing
+/// @param reason when not null, receives on failure why the file was not written (the
+///        system's reason, such as "No space left on device", or cairo's).
 /// @return true when the whole file was written.
 ///
 /// The root element records the canvas size ("W H") in the attribute `canvasAttribute` of
 /// the namespace `canvasNamespace`, so that both readers map the page back onto the canvas
 /// without a margin; other readers ignore it.
 ///
-/// The page goes into a new file beside the target which is renamed over it only when
-/// everything was written, so a failed save leaves an existing file untouched. On failure
-/// one line naming the file and the reason is printed on standard output.
+/// The page is made in memory and written by `replaceFileContents`: a failed save leaves an
+/// existing file untouched (unless it must be rewritten in place, see there), and the file
+/// keeps its permissions and links. On failure one line naming the file and the reason is
+/// printed on standard output.
 bool writeSvgFile(const std::string& fileName, int canvasWidth, int canvasHeight,
-                  const SvgDrawing& draw);
+                  const SvgDrawing& draw, std::string* reason = nullptr);
 
 #endif

@@ -291,7 +291,8 @@ TEST_F(MainWindowTest, OpenAndSaveRestoreTheWorkerToMatchEvolve) {
   EXPECT_FALSE(evolver().running());
 
   EXPECT_FALSE(window->saveFile(glimtest::scratchDir("save") + "/no/such/dir/x.svg"));
-  EXPECT_EQ(window->findChildren<QMessageBox*>().size(), 1);
+  ASSERT_EQ(window->findChildren<QMessageBox*>().size(), 1);
+  EXPECT_TRUE(window->findChildren<QMessageBox*>()[0]->text().endsWith("No such file or directory"));
 }
 
 TEST_F(MainWindowTest, FillWhileEvolvingRestartsAFreshRun) {

@@ -129,6 +129,7 @@ TEST_F(MultipleEvolutionsTest, FailedSaveIsLoggedAndTheBatchGoesOn) {
   dialog->numOutputShapes->setValue(2);
   ASSERT_TRUE(runToEnd());
   EXPECT_EQ(log().count("could not save " + dir + "/missing/out-000000.svg"), 2) << log().toStdString();
+  EXPECT_EQ(log().count("out-000000.svg: No such file or directory"), 2);
   EXPECT_TRUE(log().contains("done iteration 1"));
   EXPECT_TRUE(window->findChildren<QMessageBox*>().isEmpty());
   EXPECT_TRUE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());

@@ -71,12 +71,13 @@ class BatchProgram : public ::testing::Test {
     fs::remove_all(dir, code);
   }
 
-  Outcome run(const std::string& arguments) {
+  // `shell` runs first; `arguments` may redirect and go on with more commands.
+  Outcome run(const std::string& arguments, const std::string& shell = "") {
     const fs::path out = dir / "stdout.txt";
     const fs::path err = dir / "stderr.txt";
-    const std::string command = "cd " + quote(dir.string()) + " && " + quote(program) + " " +
-                                arguments + " >" + quote(out.string()) + " 2>" +
-                                quote(err.string()) + " </dev/null";
+    const std::string command = "cd " + quote(dir.string()) + " && { " + shell + quote(program) +
+                                " >" + quote(out.string()) + " 2>" + quote(err.string()) +
+                                " </dev/null " + arguments + "; }";
     const int raw = std::system(command.c_str());
     Outcome result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -229,20 +230,21 @@ TEST_F(BatchProgram, DefaultOutputAndPngPreview) {
 
 TEST_F(BatchProgram, SameSeedGivesIdenticalFilesAndShardsEqualOneRun) {
   const std::string common = " --passes 3 --png --seed 4711 " + quote(drawing);
-  const Outcome whole = run("-o whole -n 3" + common);
+  const Outcome whole = run("-o whole -n 4" + common);
   ASSERT_EQ(whole.status, 0) << whole.err;
-  EXPECT_EQ(lines(whole.out).size(), 6u);
-  const Outcome again = run("-o again -n 3" + common);
+  EXPECT_EQ(lines(whole.out).size(), 8u);
+  const Outcome again = run("-o again -n 4" + common);
   ASSERT_EQ(again.status, 0) << again.err;
-  // Shards in separate processes, the later one first.
+  // Shards in separate processes, the later one first; the second file of the earlier one
+  // finds 1 taken and gets number 3, and is what number 3 gives.
   const Outcome shardB = run("-o shards --first 1 -n 2" + common);
   ASSERT_EQ(shardB.status, 0) << shardB.err;
-  const Outcome shardA = run("-o shards --first 0 -n 1" + common);
+  const Outcome shardA = run("-o shards --first 0 -n 2" + common);
   ASSERT_EQ(shardA.status, 0) << shardA.err;
-  EXPECT_EQ(shardA.out, "shards/glimout-000000.svg\nshards/glimout-000000.png\n");
+  EXPECT_EQ(lines(shardA.out)[2], "shards/glimout-000003.svg") << shardA.out;
 
   std::vector<std::string> svgs;
-  for (int n = 0; n < 3; ++n) {
+  for (int n = 0; n < 4; ++n) {
     for (const char* ext : {".svg", ".png"}) {
       const std::string name = "glimout-00000" + std::to_string(n) + ext;
       const std::string reference = readFile(dir / "whole" / name);
@@ -319,6 +321,26 @@ TEST_F(BatchProgram, FillAndOccupyRunAndStayRepeatable) {
               readFile(dir / "whole/glimout-000001.svg"));
   // Filling adds shapes for the holes; occupying never removes one.
   EXPECT_GE(shapesIn((dir / "whole/glimout-000000.svg").string()), shapesIn(drawing));
+}
+
+TEST_F(BatchProgram, FailuresStopTheBatchAndLeaveNoClaimedFile) {
+  Outcome r = run("-n 2 --passes 1 -o full " + quote(drawing) + " >/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("output: No space left on device; batch stopped, 1 of 2 files written"),
+            std::string::npos) << r.err;
+  // Files over 10 kB fail as on a full disk: the first failed save ends the batch, cleaned up.
+  r = run("-n 3 --passes 1 --png -o limited " + quote(drawing), "trap '' XFSZ; ulimit -f 20; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_search(
+      r.err, std::regex("000000.svg: File too large; batch stopped, 0 of 3 files written\n$")));
+  EXPECT_TRUE(fs::is_empty(dir / "limited"));
+  // Stopped during its evolution, the batch removes the number it claimed before it.
+  r = run("-q --passes 1000000 -o stop " + quote(drawing) + " & for k in $(seq 300); do [ -e "
+          "stop/glimout-000000.svg ] && echo x >claimed && break; sleep .1; done; kill $!; wait $!");
+  EXPECT_EQ(readFile(dir / "claimed") + r.err,
+            "x\nglimshape-batch: interrupted; batch stopped, 0 of 1 files written\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::is_empty(dir / "stop"));
 }
 
 TEST(NormaliseSvgIds, RenumbersCairoIdsByFirstAppearanceAndNothingElse) {

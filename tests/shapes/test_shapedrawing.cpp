@@ -1,11 +1,12 @@
 // glimshape — tests
 // Purpose: drawing shapes with cairo: the filled area against the inside mask, outlines,
-// loops filled on their own, frozen polygons.
+// the loops as one even-odd path, frozen polygons.
 #include "shapes/shapedrawing.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -93,17 +94,16 @@ TEST(ShapeCairo, FillMatchesTheInsideMaskUpToTheEdge) {
   }
 }
 
-// Each loop is filled on its own, so a ring's hole is filled too; the outline is stroked in
-// the line colour with the line width.
-TEST(ShapeCairo, LoopsFilledOnTheirOwnAndStroked) {
+// The loops make one path filled by the even-odd rule, so a ring's hole stays open whichever
+// way its loops run; the outline is stroked in the line colour with the line width.
+TEST(ShapeCairo, LoopsMakeOneEvenOddPathAndAreStroked) {
   useQuickModel();
   auto ring = makeShape<FullLevelSet>(ringMask(N, N, 32, 32, 9, 22));
   paintRed(*ring, 3.0);
   Surface out;
   ring->drawCairo(out.cr);
   ASSERT_EQ(ring->polygons.size(), 2u);
-  EXPECT_EQ(out.channel(32, 32, 2), 255);  // the hole's centre: red fill
-  EXPECT_EQ(out.channel(32, 32, 0), 0);
+  EXPECT_EQ(out.channel(32, 32, 3), 0);  // the hole's centre: open
   EXPECT_EQ(out.channel(32 + 15, 32, 2), 255);  // in the ring, far from both outlines
   // On the outer and inner outlines (radius about 22.5 and 8.5) the stroke is blue.
   EXPECT_EQ(out.channel(32 + 22, 32, 0), 255);
@@ -112,6 +112,12 @@ TEST(ShapeCairo, LoopsFilledOnTheirOwnAndStroked) {
   // Three pixels wide: blue reaches 1 pixel beyond the outline, not 3.
   EXPECT_GT(out.channel(32 + 23, 32, 0), 100);
   EXPECT_EQ(out.channel(32 + 25, 32, 3), 0);
+  // Turned around, the inner loop runs as the outer one does, which non-zero winding fills.
+  std::reverse(ring->polygons[1].begin(), ring->polygons[1].end());
+  ring->polygonsFrozen = true;
+  Surface reversed;
+  ring->drawCairo(reversed.cr);
+  EXPECT_EQ(reversed.channel(32, 32, 3), 0);
 }
 
 // Frozen polygons are drawn as stored even when the level set has moved on; unfrozen ones

@@ -6,17 +6,25 @@
 #include <cairo.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
+#include "svg/filereplace.h"
 #include "svg/raster.h"
 #include "svg/svgreader.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
@@ -39,10 +47,23 @@ int filesIn(const std::string& dir) {
   DIR* listing = opendir(dir.c_str());
   if (listing == nullptr) return -1;
   while (const dirent* entry = readdir(listing)) {
-    if (entry->d_name[0] != '.') ++n;
+    n += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
   }
   closedir(listing);
   return n;
+}
+
+// Whether `body` holds in a child process run as an ordinary user, with files up to `maxBytes`.
+bool inChild(const std::function<bool()>& body, rlim_t maxBytes) {
+  const rlimit limit{maxBytes, maxBytes};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+    const bool user = ::geteuid() != 0 || ::setuid(65534) == 0;
+    ::_exit(user && ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && body() ? 0 : 1);
+  }
+  int status = 1;
+  return ::waitpid(pid, &status, 0) == pid && status == 0;
 }
 
 // One filled and stroked outline in canvas pixels, as a shape draws itself.
@@ -136,4 +157,57 @@ TEST(SvgWriter, FailedSaveKeepsExistingFile) {
   EXPECT_TRUE(writeSvgFile(file, 64, 32, outline("M 1 1 L 9 1 L 9 9 Z")));
   EXPECT_NE(slurp(file).find("width=\"128pt\" height=\"64pt\""), std::string::npos);
   EXPECT_EQ(filesIn(dir), 1);
+}
+
+TEST(SvgWriter, ReplacingAFileKeepsWhatItIs) {
+  const std::string dir = freshDirectory("filereplace");
+  ::chmod(dir.c_str(), 0777);
+  std::string reason;
+  auto replace = [&](const std::string& name, const std::string& text) {
+    return replaceFileContents(dir + name, text, reason);
+  };
+  // A new file gets the permissions of any new file; an existing one keeps its own, and its
+  // owner; the longest legal name leaves no room for a temporary name made from it.
+  std::ofstream(dir + "plain") << "old";
+  ASSERT_TRUE(replace("new", "new") && replace("plain", "x") && replace(std::string(255, 'n'), "x"))
+      << reason;
+  EXPECT_EQ(fs::status(dir + "new").permissions(), fs::status(dir + "plain").permissions());
+  const uid_t owner = ::geteuid() == 0 ? 12345 : ::geteuid();  // only root gives files away
+  ::chmod((dir + "plain").c_str(), 0640);
+  ::chown((dir + "plain").c_str(), owner, -1);
+  ASSERT_TRUE(replace("plain", "new")) << reason;
+  EXPECT_EQ(fs::status(dir + "plain").permissions(), fs::perms(0640));
+  struct stat info {};
+  EXPECT_TRUE(::stat((dir + "plain").c_str(), &info) == 0 && info.st_uid == owner);
+  // A link stays, and the file it names is replaced; a dangling link makes the file it names.
+  fs::create_directory(dir + "real");
+  fs::create_symlink("real/target", dir + "link");
+  fs::create_symlink("real/made", dir + "dangling");
+  ASSERT_TRUE(replace("real/target", "old") && replace("link", "linked") &&
+              replace("dangling", "made")) << reason;
+  EXPECT_EQ(slurp(dir + "real/target") + slurp(dir + "real/made"), "linkedmade");
+  fs::create_hard_link(dir + "new", dir + "second");  // hard links go on sharing the content
+  ASSERT_TRUE(replace("second", "shared")) << reason;
+  EXPECT_EQ(slurp(dir + "new"), "shared");
+  // A pipe and a folder are refused.
+  ::mkfifo((dir + "pipe").c_str(), 0666);
+  EXPECT_TRUE(!replace("pipe", "x") && reason == "it is a named pipe, not a regular file");
+  EXPECT_TRUE(!replace("real", "x") && reason == "it is a directory, not a regular file");
+  // As an ordinary user: a writable file in a folder the user may not write to is written in
+  // place; a file the user may not write is refused; a failed write (past a size limit)
+  // leaves the file as it was, except in place, where it may be damaged and says so.
+  fs::permissions(dir + "real/target", fs::perms(0666));
+  fs::permissions(dir + "second", fs::perms(0666));
+  fs::permissions(dir + "real", fs::perms(0555));
+  EXPECT_TRUE(inChild([&] {
+    const std::string big(4096, 'x');
+    return replace("real/target", "in place") && replace("mine", "mine") &&
+           ::chmod((dir + "mine").c_str(), 0444) == 0 && !replace("mine", "x") &&
+           reason == "Permission denied" && ::chmod((dir + "mine").c_str(), 0644) == 0 &&
+           !replace("mine", big) && reason == "File too large" && !replace("second", big) &&
+           reason == "File too large; the file may be damaged";
+  }, 100));
+  EXPECT_EQ(slurp(dir + "real/target") + slurp(dir + "mine"), "in placemine");
+  EXPECT_EQ(filesIn(dir) + filesIn(dir + "real"), 11);  // and no temporary file is left
+  fs::permissions(dir + "real", fs::perms::all);
 }
