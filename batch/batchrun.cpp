@@ -3,7 +3,6 @@
 // numbered output files that never overwrite an existing file.
 #include "batch/batchrun.h"
 
-#include <cairo.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -18,12 +17,15 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "batch/progressbar.h"
 #include "evolver/evolver.h"
+#include "evolver/picture.h"
+#include "evolver/timelapse.h"
 #include "shapes/zazizevozubase.h"
 
 namespace {
@@ -59,11 +61,6 @@ std::uint64_t mix(std::uint64_t z) {
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
   return z ^ (z >> 31);
-}
-
-cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
 }
 
 struct EvolveResult {
@@ -250,61 +247,52 @@ void seedRandomSource(std::uint64_t seed, long long number) {
   ::seed48(words);
 }
 
-bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, std::string& error) {
-  int width = 0;
-  int height = 0;
-  if (!evolver.shapes.empty()) {
-    width = evolver.shapes.front()->getWidth();
-    height = evolver.shapes.front()->getHeight();
-  }
-  if (width <= 0 || height <= 0) {
+bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, int scale,
+                     std::string& error) {
+  if (evolver.shapes.empty()) {
     error = "cannot write " + fileName + ": the drawing has no canvas";
     return false;
   }
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2 * width, 2 * height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
-  cairo_paint(cr);
-  cairo_scale(cr, 2.0, 2.0);
-  cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
-  {
-    std::lock_guard<std::mutex> lock(evolver.mutex);
-    for (const auto& shape : evolver.shapes) shape->drawCairo(cr);
-  }
-  cairo_status_t status = cairo_status(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-
   std::string png;
-  if (status == CAIRO_STATUS_SUCCESS)
-    status = cairo_surface_write_to_png_stream(surface, appendToString, &png);
-  cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    error = "cannot write " + fileName + ": " + cairo_status_to_string(status);
+  if (!renderPicture(evolver, scale, png, error)) {
+    error = "cannot write " + fileName + ": " + error;
     return false;
   }
   return replaceFile(fileName, png, error);
 }
 
 bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
-                     ProgressBar& bar) {
+                     ProgressBar& bar, TimeLapse* frames) {
   const int i = iteration;
   bar.phase(i, "loading");
   if (!evolver.loadSVG(options.input) || evolver.shapes.empty()) return false;
+  if (frames) {
+    frames->takeFrame(evolver);
+    // Taken on the worker thread after its passes, so no pass is missed or shown twice.
+    evolver.setPassHook([&evolver, frames](int pass, bool last) {
+      frames->afterPass(evolver, pass, last);
+    });
+  }
   bar.phase(i, "evolving");
   evolve(evolver, options, bar);
-  if (options.fill) {
+  if (options.fill && !stopSignal) {
     bar.phase(i, "filling");
     evolver.fillHoles(30, 2);
     evolver.fillHoles(10, 1);
     evolver.fillHoles(5, 1);
+    if (frames) frames->takeFrame(evolver);
     bar.phase(i, "evolving after fill");
     evolve(evolver, options, bar);
   }
-  if (options.occupy) {
+  if (options.occupy && !stopSignal) {
     bar.phase(i, "occupying");
     evolver.setPolygonFreeze(true);
     evolver.occupySpace();
+    if (frames) frames->takeFrame(evolver);
+  }
+  if (frames) {
+    evolver.setPassHook(nullptr);
+    frames->finish(evolver);
   }
   return true;
 }
@@ -337,12 +325,23 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
 
   std::string error;
   if (!prepareOutputDirectory(options.outputDir, error)) return fail(error);
+  const bool recording = !options.framesDir.empty();
+  if (recording && !prepareOutputDirectory(options.framesDir, error)) return fail(error);
+  const std::string& shown =
+      options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
+  const std::string& shownFrames =
+      options.shownFramesDir.empty() ? options.framesDir : options.shownFramesDir;
+  auto list = [&](const std::string& path) {
+    std::fprintf(streams.out, "%s\n", path.c_str());
+    std::fflush(streams.out);
+  };
 
   const long long first = options.first >= 0
                               ? options.first
                               : firstFreeNumber(options.outputDir, options.prefix, 0, options.png);
   long long next = first;
   int written = 0;
+  bool framesFailed = false;
   for (int i = 0; i < options.count; ++i) {
     const long long number = first + i;
     if (options.seeded) seedRandomSource(options.seed, number);
@@ -353,52 +352,85 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     // without a size would otherwise inherit from the iterations before.
     ZazizEvozuEvolver evolver;
 
-    if (!evolveIteration(evolver, options, i, bar))
+    // Frames carry the file number in their names, so with a time-lapse the number is
+    // claimed before the evolution; its empty files go again if the iteration ends unsaved.
+    long long claimed = std::max(next, number);
+    std::unique_ptr<TimeLapse> frames;
+    if (recording) {
+      if (!claimFileNumber(options.outputDir, options.prefix, options.png, claimed, error))
+        return fail(error + "; batch stopped");
+      next = claimed + 1;
+      frames = std::make_unique<TimeLapse>(options.framesDir, options.prefix, claimed,
+                                           options.frameEvery, options.pngScale);
+    }
+    auto release = [&] {
+      ::unlink(outputFileName(options.outputDir, options.prefix, claimed, ".svg").c_str());
+      if (options.png)
+        ::unlink(outputFileName(options.outputDir, options.prefix, claimed, ".png").c_str());
+    };
+
+    if (!evolveIteration(evolver, options, i, bar, frames.get())) {
+      if (recording) release();
       return fail("cannot read the drawing " + options.input + " any more; batch stopped");
-    if (stopSignal)
+    }
+    if (frames) {
+      bar.clear();
+      for (const std::string& frame : frames->writtenFrames()) {
+        const std::size_t slash = frame.find_last_of('/');
+        list(joinPath(shownFrames, slash == std::string::npos ? frame : frame.substr(slash + 1)));
+      }
+      if (!frames->error().empty()) {
+        report(streams.err, bar, frames->error());
+        framesFailed = true;
+      }
+    }
+    if (stopSignal) {
+      if (recording) release();
       return fail("interrupted; " + std::to_string(written) + " of " +
                   std::to_string(options.count) + " files written");
+    }
 
     bar.phase(i, "saving");
-    long long claimed = std::max(next, number);
-    if (!claimFileNumber(options.outputDir, options.prefix, options.png, claimed, error))
-      return fail(error + "; batch stopped");
-    next = claimed + 1;
-    const std::string svg = outputFileName(options.outputDir, options.prefix, claimed, ".svg");
-    const std::string png = outputFileName(options.outputDir, options.prefix, claimed, ".png");
-    if (!evolver.saveSVG(svg)) {
-      ::unlink(svg.c_str());
-      if (options.png) ::unlink(png.c_str());
-      report(streams.err, bar, "could not save " + svg);
+    if (!recording) {
+      if (!claimFileNumber(options.outputDir, options.prefix, options.png, claimed, error))
+        return fail(error + "; batch stopped");
+      next = claimed + 1;
+    }
+    const std::string svgName = outputFileName(options.outputDir, options.prefix, claimed, ".svg");
+    const std::string pngName = outputFileName(options.outputDir, options.prefix, claimed, ".png");
+    if (!evolver.saveSVG(svgName)) {
+      ::unlink(svgName.c_str());
+      if (options.png) ::unlink(pngName.c_str());
+      report(streams.err, bar, "could not save " + svgName);
       continue;
     }
     {
-      std::ifstream in(svg, std::ios::binary);
+      std::ifstream in(svgName, std::ios::binary);
       std::ostringstream text;
       text << in.rdbuf();
-      if (!in || !replaceFile(svg, normaliseSvgIds(text.str()), error)) {
-        ::unlink(svg.c_str());
-        if (options.png) ::unlink(png.c_str());
-        report(streams.err, bar, "could not save " + svg + (in ? ": " + error : ""));
+      if (!in || !replaceFile(svgName, normaliseSvgIds(text.str()), error)) {
+        ::unlink(svgName.c_str());
+        if (options.png) ::unlink(pngName.c_str());
+        report(streams.err, bar, "could not save " + svgName + (in ? ": " + error : ""));
         continue;
       }
     }
     bar.clear();
-    const std::string& shown =
-        options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
-    std::fprintf(streams.out, "%s\n", outputFileName(shown, options.prefix, claimed, ".svg").c_str());
-    std::fflush(streams.out);
+    list(outputFileName(shown, options.prefix, claimed, ".svg"));
     if (options.png) {
-      if (!writePngPreview(evolver, png, error)) {
-        ::unlink(png.c_str());
+      if (!writePngPreview(evolver, pngName, options.pngScale, error)) {
+        ::unlink(pngName.c_str());
         report(streams.err, bar, error);
         continue;
       }
-      std::fprintf(streams.out, "%s\n",
-                   outputFileName(shown, options.prefix, claimed, ".png").c_str());
-      std::fflush(streams.out);
+      list(outputFileName(shown, options.prefix, claimed, ".png"));
     }
     ++written;
+  }
+  if (framesFailed) {
+    bar.finish();
+    report(streams.err, bar, "some frames of the time-lapse could not be written");
+    return 1;
   }
   bar.finish();
   if (written < options.count) {
