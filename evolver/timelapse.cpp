@@ -28,11 +28,12 @@ bool TimeLapse::takeFrameLocked(ZazizEvozuEvolver& evolver) {
   // let go, so the frames' order is the order of the states they show.
   const std::string name = frameName(nextFrame);
   std::string why;
+  // A frame that fails keeps its number, so the later frames keep theirs in time.
+  ++nextFrame;
   if (!writePicture(evolver, scale, name, false, why)) {
     if (firstError.empty()) firstError = why;
     return false;
   }
-  ++nextFrame;
   upToDate = true;
   written.push_back(name);
   return true;
