@@ -74,6 +74,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
 }
 
 MainWindow::~MainWindow() {
+  // The hook refers to this window's time-lapse; the worker must not call it any more.
+  evolver().setPassHook(nullptr);
   // The options window is a top-level window of its own.
   delete optionsWidget;
 }
@@ -286,7 +288,7 @@ void MainWindow::stopRecording() {
     const QSignalBlocker blocker(recordAction);
     recordAction->setChecked(false);
   }
-  statusBar()->showMessage(tr("Time-lapse: %n frame(s) written", nullptr, frames->framesWritten()),
+  statusBar()->showMessage(tr("Time-lapse: %1 written").arg(frameCount(frames->framesWritten())),
                            5000);
   updateStatus();
 }
@@ -308,6 +310,10 @@ void MainWindow::record(bool on) {
   frameScale = dialog.scale();
   frameEvery = dialog.every();
   framesFolder = dialog.folder();
+}
+
+QString MainWindow::frameCount(int frames) {
+  return frames == 1 ? tr("1 frame") : tr("%1 frames").arg(frames);
 }
 
 void MainWindow::recordFrame() {
@@ -481,7 +487,7 @@ QString MainWindow::statusText() const {
 void MainWindow::updateStatus() {
   QString text = statusText();
   if (recording)
-    text += tr(" — recording: %n frame(s)", nullptr, recording->framesWritten()) +
+    text += tr(" — recording: %1").arg(frameCount(recording->framesWritten())) +
             (recording->error().empty() ? QString() : tr(", some failed"));
   statusLabel->setText(text);
 }

@@ -144,6 +144,8 @@ class MainWindow : public QMainWindow {
   void addRecentFile(const QString& path);
   /// A frame of the time-lapse after a canvas command or a load.
   void recordFrame();
+  /// "1 frame", "5 frames".
+  static QString frameCount(int frames);
   /// The canvas size a picture of the drawing has.
   QSize canvasSize();
   /// Stops the worker and clears the panel's shape before the shape list changes.

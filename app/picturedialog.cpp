@@ -35,9 +35,8 @@ PictureDialog::PictureDialog(Purpose purpose_, QSize canvas_, QWidget* parent)
     everySpin = new QSpinBox;
     everySpin->setObjectName("everySpin");
     everySpin->setRange(1, 150);
-    everySpin->setSuffix(tr(" passes"));
     everySpin->setToolTip(tr("A frame after every this many passes of the evolution"));
-    form->addRow(tr("A frame every:"), everySpin);
+    form->addRow(tr("Passes between frames:"), everySpin);
   }
 
   scaleSpin = new QSpinBox;

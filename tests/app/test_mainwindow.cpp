@@ -103,6 +103,7 @@ TEST_F(MainWindowTest, MenusAndToolBarsCarryTheirEntries) {
       "&Multiple,|,E&xit,&Edit,&Options,&View,Zoom to &Fit,&Actual Size,Zoom &In,Zoom &Out,"
       "&Help,&About glimshape"));
   EXPECT_EQ(window->evolveAction->toolTip(), QStringLiteral("Evolve (Space)"));
+  EXPECT_TRUE(MainWindow::aboutText().contains(QStringLiteral("<td>%1</td>").arg(qVersion())));
   EXPECT_TRUE(window->evolveAction->isCheckable());
   EXPECT_FALSE(window->evolveAction->isChecked());
   for (const char* name : {"fillAction", "resetAction", "closerAction", "occupyAction",
