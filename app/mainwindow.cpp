@@ -4,14 +4,20 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -20,11 +26,15 @@
 #include <cstdio>
 
 #include "app/multipleevolutions.h"
+#include "app/picturedialog.h"
 #include "app/shapeframe.h"
+#include "app/startup.h"
 #include "evolver/evolver.h"
+#include "evolver/picture.h"
+#include "evolver/timelapse.h"
+#include "settings/glimshapesettings.h"
 #include "settings/optionswidget.h"
 #include "settings/selectedshapewidget.h"
-#include "settings/settings.h"
 
 MainWindow::MainWindow() : QMainWindow(nullptr) {
   multipleEvolutions = new MultipleEvolutions(this);
@@ -36,6 +46,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
   createToolBars();
 
   selectedShapeWidget = new SelectedShapeWidget(this);
+  selectedShapeWidget->setObjectName("currentShapeDock");
   // Nothing in the menus brings a closed panel back, so it can be moved but not closed.
   selectedShapeWidget->setFeatures(QDockWidget::DockWidgetMovable |
                                    QDockWidget::DockWidgetFloatable);
@@ -44,7 +55,15 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
   shapeFrame->selectedShapeWidget = selectedShapeWidget;
 
   setCentralWidget(shapeFrame);
-  resize(640, 480);
+  // As the user left it, or two thirds of the screen, centred.
+  QSettings store;
+  if (!restoreGeometry(store.value(QStringLiteral("window/geometry")).toByteArray())) {
+    const QRect available = screen()->availableGeometry();
+    resize(available.width() * 2 / 3, available.height() * 2 / 3);
+    move(available.center() - rect().center());
+  }
+  restoreState(store.value(QStringLiteral("window/state")).toByteArray());
+  shapeFrame->setFocus();
 
   statusLabel = new QLabel;
   statusBar()->addWidget(statusLabel, 1);
@@ -58,6 +77,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
 }
 
 MainWindow::~MainWindow() {
+  // The hook refers to this window's time-lapse; the worker must not call it any more.
+  evolver().setPassHook(nullptr);
   // The options window is a top-level window of its own.
   delete optionsWidget;
 }
@@ -66,15 +87,39 @@ ZazizEvozuEvolver& MainWindow::evolver() { return *shapeFrame->evolver; }
 
 void MainWindow::createMenus() {
   QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
-  fileMenu->addAction(tr("&Open"), this, &MainWindow::open);
-  fileMenu->addAction(tr("&Save"), this, &MainWindow::save);
+  fileMenu->addAction(tr("&Open…"), QKeySequence::Open, this, &MainWindow::open);
+  recentMenu = fileMenu->addMenu(tr("Open &Recent"));
+  recentMenu->setObjectName("recentMenu");
+  connect(recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+  fileMenu->addAction(tr("&Save"), QKeySequence::Save, this, &MainWindow::save);
+  fileMenu->addAction(tr("Save &As…"), QKeySequence::SaveAs, this, &MainWindow::saveAs);
+  fileMenu->addSeparator();
+  fileMenu->addAction(tr("&Export Picture…"), this, &MainWindow::exportPictureAs)
+      ->setObjectName("exportAction");
+  recordAction = fileMenu->addAction(tr("Re&cord Time-Lapse…"));
+  recordAction->setObjectName("recordAction");
+  recordAction->setCheckable(true);
+  connect(recordAction, &QAction::toggled, this, &MainWindow::record);
   fileMenu->addSeparator();
   fileMenu->addAction(tr("&Multiple"), this, &MainWindow::openMultipleEvolutionsDialog);
   fileMenu->addSeparator();
-  fileMenu->addAction(tr("E&xit"), this, &QWidget::close);
+  fileMenu->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
 
   QMenu* editMenu = menuBar()->addMenu(tr("&Edit"));
   editMenu->addAction(tr("&Options"), this, &MainWindow::options);
+
+  QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
+  viewMenu->addAction(tr("Zoom to &Fit"), QKeySequence(Qt::CTRL | Qt::Key_0), shapeFrame,
+                      &ShapeFrame::zoomToFit);
+  viewMenu->addAction(tr("&Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_1), shapeFrame,
+                      &ShapeFrame::zoomToActualSize);
+  viewMenu->addAction(tr("Zoom &In"), QKeySequence::ZoomIn, shapeFrame,
+                      [this] { shapeFrame->zoomBy(ShapeFrame::kZoomStep); });
+  viewMenu->addAction(tr("Zoom &Out"), QKeySequence::ZoomOut, shapeFrame,
+                      [this] { shapeFrame->zoomBy(1.0f / ShapeFrame::kZoomStep); });
+
+  QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
+  helpMenu->addAction(tr("&About glimshape"), this, &MainWindow::about);
 }
 
 void MainWindow::createToolBars() {
@@ -84,6 +129,10 @@ void MainWindow::createToolBars() {
   evolveAction->setObjectName("evolveAction");
   evolveAction->setCheckable(true);
   evolveAction->setChecked(false);
+  // Space toggles it while the view has the focus (it would press buttons elsewhere).
+  evolveAction->setShortcut(QKeySequence(Qt::Key_Space));
+  evolveAction->setShortcutContext(Qt::WidgetShortcut);
+  shapeFrame->addAction(evolveAction);
   connect(evolveAction, &QAction::toggled, this, &MainWindow::evolveChecked);
 
   QToolBar* canvasBar = addToolBar(tr("Canvas"));
@@ -101,7 +150,50 @@ void MainWindow::createToolBars() {
     QAction* action = canvasBar->addAction(QString::fromLatin1(command.text));
     action->setObjectName(QString::fromLatin1(command.name));
     connect(action, &QAction::triggered, this, command.slot);
+    // Connected after the command, so the frame shows its result.
+    connect(action, &QAction::triggered, this, &MainWindow::recordFrame);
   }
+
+  // Every tool-bar action names its shortcut in its tooltip.
+  for (QToolBar* bar : {evolveBar, canvasBar})
+    for (QAction* action : bar->actions())
+      if (!action->shortcut().isEmpty())
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(
+            action->text(), action->shortcut().toString(QKeySequence::NativeText)));
+}
+
+QStringList MainWindow::recentFiles() {
+  QSettings store;
+  const QStringList stored = store.value(QStringLiteral("recentFiles")).toStringList();
+  QStringList existing;
+  for (const QString& path : stored)
+    if (QFileInfo(path).isFile() && !existing.contains(path)) existing << path;
+  while (existing.size() > kMaxRecentFiles) existing.removeLast();
+  if (existing != stored) store.setValue(QStringLiteral("recentFiles"), existing);
+  return existing;
+}
+
+void MainWindow::addRecentFile(const QString& path) {
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  QStringList files = recentFiles();
+  files.removeAll(absolute);
+  files.prepend(absolute);
+  while (files.size() > kMaxRecentFiles) files.removeLast();
+  QSettings().setValue(QStringLiteral("recentFiles"), files);
+}
+
+void MainWindow::fillRecentMenu() {
+  recentMenu->clear();
+  const QStringList files = recentFiles();
+  for (int k = 0; k < files.size(); ++k) {
+    const QString path = files.at(k);
+    QAction* entry = recentMenu->addAction(
+        QStringLiteral("&%1 %2").arg(k + 1).arg(QFileInfo(path).fileName()),
+        this, [this, path] { openFile(path); });
+    entry->setToolTip(path);
+    entry->setStatusTip(path);
+  }
+  if (files.isEmpty()) recentMenu->addAction(tr("No recent files"))->setEnabled(false);
 }
 
 void MainWindow::openMultipleEvolutionsDialog() {
@@ -115,9 +207,120 @@ void MainWindow::open() {
 }
 
 void MainWindow::save() {
+  if (savePath.isEmpty()) {
+    saveAs();
+    return;
+  }
+  saveFile(savePath);
+}
+
+void MainWindow::saveAs() {
+  const QString proposed = savePath.isEmpty() ? QStringLiteral("glim.svg") : savePath;
   const QString path =
-      QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("glim.svg"), tr("Images (*.svg)"));
-  if (!path.isEmpty()) saveFile(path);
+      QFileDialog::getSaveFileName(this, tr("Save"), proposed, tr("Images (*.svg)"));
+  if (!path.isEmpty() && saveFile(path)) savePath = path;
+}
+
+QSize MainWindow::canvasSize() {
+  {
+    std::lock_guard<std::mutex> lock(evolver().mutex);
+    if (!evolver().shapes.empty())
+      return QSize(evolver().shapes.front()->getWidth(), evolver().shapes.front()->getHeight());
+  }
+  const GlimShapeSettings& settings = GlimShapeSettings::instance();
+  return QSize(settings.width, settings.height);
+}
+
+bool MainWindow::exportPicture(const QString& path, int scale, FailureReport report) {
+  std::string error;
+  const bool ok = writePicture(evolver(), scale, path.toLocal8Bit().toStdString(), true, error);
+  if (!ok && report == FailureReport::MessageBox)
+    reportFailure(tr("Export Picture"), QString::fromLocal8Bit(error.c_str()));
+  return ok;
+}
+
+void MainWindow::exportPictureAs() {
+  PictureDialog dialog(PictureDialog::Purpose::Export, canvasSize(), this);
+  dialog.setScale(pictureScale);
+  if (dialog.exec() != QDialog::Accepted) return;
+  pictureScale = dialog.scale();
+  QString path = QFileDialog::getSaveFileName(this, tr("Export Picture"),
+                                              QStringLiteral("glim.png"), tr("PNG pictures (*.png)"));
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
+  if (exportPicture(path, pictureScale))
+    statusBar()->showMessage(tr("Wrote %1 (%2)").arg(path, dialog.sizeText()), 5000);
+}
+
+bool MainWindow::startRecording(const QString& dir, int every, int scale) {
+  if (recording) stopRecording();
+  // A number no earlier time-lapse in the folder has used.
+  const QDir folder(dir);
+  long long number = 0;
+  while (QFileInfo::exists(folder.filePath(QString::asprintf("glimout-%06lld-0000.png", number))))
+    ++number;
+  auto frames = std::make_shared<TimeLapse>(dir.toLocal8Bit().toStdString(), "glimout-", number,
+                                            every, scale);
+  if (!frames->takeFrame(evolver())) {
+    reportFailure(tr("Record Time-Lapse"), QString::fromLocal8Bit(frames->error().c_str()));
+    return false;
+  }
+  recording = frames;
+  ZazizEvozuEvolver* e = &evolver();
+  // Runs on the worker thread after each pass; the recorder serialises it with the frames
+  // this window takes after its commands.
+  evolver().setPassHook([frames, e](int pass, bool last) { frames->afterPass(*e, pass, last); });
+  if (!recordAction->isChecked()) {
+    const QSignalBlocker blocker(recordAction);
+    recordAction->setChecked(true);
+  }
+  updateStatus();
+  return true;
+}
+
+void MainWindow::stopRecording() {
+  if (!recording) return;
+  evolver().setPassHook(nullptr);
+  std::shared_ptr<TimeLapse> frames = std::move(recording);
+  recording.reset();
+  if (!frames->finish(evolver()))
+    reportFailure(tr("Record Time-Lapse"),
+                  tr("Some frames could not be written:\n%1")
+                      .arg(QString::fromLocal8Bit(frames->error().c_str())));
+  if (recordAction->isChecked()) {
+    const QSignalBlocker blocker(recordAction);
+    recordAction->setChecked(false);
+  }
+  statusBar()->showMessage(tr("Time-lapse: %1 written").arg(frameCount(frames->framesWritten())),
+                           5000);
+  updateStatus();
+}
+
+void MainWindow::record(bool on) {
+  if (!on) {
+    stopRecording();
+    return;
+  }
+  PictureDialog dialog(PictureDialog::Purpose::Record, canvasSize(), this);
+  dialog.setScale(frameScale);
+  dialog.setEvery(frameEvery);
+  dialog.setFolder(framesFolder);
+  if (dialog.exec() != QDialog::Accepted || !startRecording(dialog.folder(), dialog.every(), dialog.scale())) {
+    const QSignalBlocker blocker(recordAction);
+    recordAction->setChecked(false);
+    return;
+  }
+  frameScale = dialog.scale();
+  frameEvery = dialog.every();
+  framesFolder = dialog.folder();
+}
+
+QString MainWindow::frameCount(int frames) {
+  return frames == 1 ? tr("1 frame") : tr("%1 frames").arg(frames);
+}
+
+void MainWindow::recordFrame() {
+  if (recording) recording->takeFrame(evolver());
 }
 
 void MainWindow::options() {
@@ -138,8 +341,14 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
   // The panel must not go on editing a shape of the drawing being replaced.
   selectedShapeWidget->setShape(nullptr);
   const bool ok = evolver().loadSVG(path.toLocal8Bit().toStdString());
-  currentFile = path;
-  if (ok) setWindowFilePath(path);
+  // A file that could not be read leaves the drawing, so it stays the current file too.
+  if (ok) {
+    currentFile = path;
+    setWindowFilePath(path);
+    addRecentFile(path);
+    shapeFrame->zoomToFit();
+    recordFrame();
+  }
   // Read while the worker is stopped.
   const std::size_t shapes = evolver().shapes.size();
   const std::size_t leftOut = evolver().getOutlinesLeftOut();
@@ -167,10 +376,12 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
 }
 
 bool MainWindow::saveFile(const QString& path, FailureReport report, QString* reason) {
+  // A run that has made its passes stays finished; only one under way goes on.
+  const bool wasEvolving = evolver().running() && !evolver().isRunComplete();
   stopWorker();
   std::string error;
   const bool ok = evolver().saveSVG(path.toLocal8Bit().toStdString(), &error);
-  restoreWorker();
+  if (wasEvolving) restoreWorker();
   // The system's reason ("No space left on device") tells the user what to change.
   const QString why = QString::fromLocal8Bit(error.c_str());
   if (reason != nullptr) *reason = ok ? QString() : why;
@@ -261,7 +472,13 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  Settings::transferToQSettings();
+  stopRecording();
+  {
+    QSettings store;
+    store.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    store.setValue(QStringLiteral("window/state"), saveState());
+  }
+  storeSettings();
   // The options window is a window of its own: left open, it would keep the program
   // running after its main window has gone.
   optionsWidget->close();
@@ -280,4 +497,14 @@ QString MainWindow::statusText() const {
   return tr("Not evolving");
 }
 
-void MainWindow::updateStatus() { statusLabel->setText(statusText()); }
+void MainWindow::updateStatus() {
+  QString text = statusText();
+  if (recording)
+    text += tr(" — recording: %1").arg(frameCount(recording->framesWritten())) +
+            (recording->error().empty() ? QString() : tr(", some failed"));
+  statusLabel->setText(text);
+}
+
+void MainWindow::about() {
+  QMessageBox::about(this, tr("About glimshape"), aboutText());
+}

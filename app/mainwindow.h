@@ -6,11 +6,15 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+#include <memory>
 
 QT_FORWARD_DECLARE_CLASS(QAction)
 QT_FORWARD_DECLARE_CLASS(QLabel)
+QT_FORWARD_DECLARE_CLASS(QMenu)
 QT_FORWARD_DECLARE_CLASS(QTimer)
 class MultipleEvolutions;
+class TimeLapse;
 class OptionsWidget;
 class SelectedShapeWidget;
 class ShapeFrame;
@@ -25,6 +29,10 @@ enum class FailureReport {
 /// @brief The main window: the view in the centre, the current-shape panel docked on the
 /// right, the Evolve tool bar and the whole-canvas commands.
 ///
+/// It opens at about two thirds of the available screen, or as it was left: its geometry,
+/// dock and tool bars are stored on close ("window/geometry", "window/state") with the
+/// recent files ("recentFiles").
+///
 /// The Evolve action's check means "the worker should run". Every command that stops the
 /// worker either restores it to match the action or unchecks the action, so the two never
 /// disagree once a command has returned.
@@ -38,20 +46,46 @@ class MainWindow : public QMainWindow {
   MainWindow();
   ~MainWindow() override;
 
+  /// Entries of File ▸ Open Recent.
+  static constexpr int kMaxRecentFiles = 8;
+
   /// @brief Loads an SVG drawing in place of the current one and remembers its path for
-  /// `reload`. The worker is stopped around the load and restarted when Evolve is checked.
+  /// `reload` and File ▸ Open Recent; a file that cannot be read is not remembered, and the
+  /// drawing and `currentFile` stay as they were. The worker is stopped around the load and
+  /// restarted when Evolve is checked.
   /// @param path file name; handed to the reader in the local 8-bit encoding.
   /// A readable drawing with no shape, or with outlines left out over the drawing's shape
   /// bound, is opened and, with `FailureReport::MessageBox`, a box says so.
   /// @return whether the drawing was read.
   bool openFile(const QString& path, FailureReport report = FailureReport::MessageBox);
-  /// @brief Writes the drawing as SVG. The worker is stopped around the save and
-  /// restarted when Evolve is checked. With `FailureReport::MessageBox` a failure shows a
-  /// box naming the file and the reason.
+  /// @brief Writes the drawing as SVG. The worker is stopped around the save and restarted
+  /// only when it was still making passes: a finished run stays finished. With
+  /// `FailureReport::MessageBox` a failure shows a box naming the file and the reason.
   /// @param reason when not null, receives why the save failed (empty after a success).
   /// @return whether the file was written.
   bool saveFile(const QString& path, FailureReport report = FailureReport::MessageBox,
                 QString* reason = nullptr);
+  /// @brief Writes a PNG picture of the shapes at `scale` pixels per canvas pixel
+  /// (`writePicture`), replacing the file. The worker goes on.
+  /// @return whether the file was written.
+  bool exportPicture(const QString& path, int scale,
+                     FailureReport report = FailureReport::MessageBox);
+  /// @brief Starts a time-lapse in `dir`: a frame now, after every `every`-th pass (taken by
+  /// the worker), after each canvas command and each drawing opened, until `stopRecording`.
+  /// Frames are named "glimout-" + the first number with no frame in `dir` ("%06d") + "-" +
+  /// the frame number ("%04d") + ".png".
+  /// @return false, with a box, when the first frame cannot be written.
+  bool startRecording(const QString& dir, int every, int scale);
+  /// @brief Ends the time-lapse with a frame of the final state (unless the last one shows
+  /// it) and says in a box when frames could not be written.
+  void stopRecording();
+  /// The time-lapse being recorded, or null.
+  std::shared_ptr<TimeLapse> timeLapse() const { return recording; }
+  /// @brief The files of File ▸ Open Recent, newest first; files that no longer exist are
+  /// dropped from the list and the store.
+  QStringList recentFiles();
+  /// The text of Help ▸ About: the program's version and the libraries it runs with.
+  static QString aboutText();
   /// Checks / unchecks Evolve; its toggle starts or stops the worker.
   void startEvolution();
   void stopEvolution();
@@ -66,13 +100,24 @@ class MainWindow : public QMainWindow {
   QAction* evolveAction = nullptr;
   OptionsWidget* optionsWidget = nullptr;
   SelectedShapeWidget* selectedShapeWidget = nullptr;
-  /// Path of the last file given to openFile; empty at start.
+  /// Path of the last file openFile read; empty at start.
   QString currentFile;
+  /// Path the drawing was last saved to with Save or Save As; File ▸ Save writes there.
+  QString savePath;
+  QAction* recordAction = nullptr;
 
  public slots:
   void openMultipleEvolutionsDialog();
   void open();
+  /// Saves to `savePath`, or asks for a file as Save As does when there is none.
   void save();
+  void saveAs();
+  /// Asks for a scale and a file name, then `exportPicture`.
+  void exportPictureAs();
+  /// Record checked: asks for a folder, passes between frames and a scale, then
+  /// `startRecording` (unchecked again when cancelled); unchecked: `stopRecording`.
+  void record(bool on);
+  void about();
   void options();
   /// @brief Opens `currentFile` again, reporting a failure only as the printed line (the
   /// batch dialog calls it and logs the failure itself).
@@ -98,6 +143,14 @@ class MainWindow : public QMainWindow {
  private:
   void createMenus();
   void createToolBars();
+  void fillRecentMenu();
+  void addRecentFile(const QString& path);
+  /// A frame of the time-lapse after a canvas command or a load.
+  void recordFrame();
+  /// "1 frame", "5 frames".
+  static QString frameCount(int frames);
+  /// The canvas size a picture of the drawing has.
+  QSize canvasSize();
   /// Stops the worker and clears the panel's shape before the shape list changes.
   void stopWorker();
   /// Restarts the worker when Evolve is checked.
@@ -109,6 +162,13 @@ class MainWindow : public QMainWindow {
   /// The summary line of the last drawing opened, at the right of the status bar.
   QLabel* loadLabel = nullptr;
   QTimer* statusTimer = nullptr;
+  QMenu* recentMenu = nullptr;
+  std::shared_ptr<TimeLapse> recording;
+  // The choices of the last picture and time-lapse, offered again.
+  int pictureScale = 8;
+  int frameScale = 2;
+  int frameEvery = 1;
+  QString framesFolder;
 };
 
 #endif

@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -16,12 +18,18 @@
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "evolver/evolver.h"
 #include "settings/formloader.h"
 
 namespace {
 
-constexpr const char* kStart = "Start";
-constexpr const char* kStop = "Stop";
+// "45 s", "3 min 20 s", "2 h 5 min".
+QString duration(qint64 ms) {
+  const qint64 s = std::max<qint64>(0, (ms + 999) / 1000);
+  if (s < 60) return QStringLiteral("%1 s").arg(s);
+  if (s < 3600) return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+  return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+}
 
 }  // namespace
 
@@ -31,6 +39,9 @@ MultipleEvolutions::MultipleEvolutions(MainWindow* window) : QDialog(window), ma
   mainTimer = new QTimer(this);
   mainTimer->setSingleShot(true);
   connect(mainTimer, &QTimer::timeout, this, &MultipleEvolutions::mainEvolutionComplete);
+  progressTimer = new QTimer(this);
+  progressTimer->setInterval(1000);
+  connect(progressTimer, &QTimer::timeout, this, &MultipleEvolutions::updateProgress);
   bindMembers(form ? form : this);
 }
 
@@ -42,8 +53,11 @@ void MultipleEvolutions::bindMembers(QWidget* form) {
   outputDir = form->findChild<QLineEdit*>(QStringLiteral("outputDir"));
   logTextEdit = form->findChild<QTextEdit*>(QStringLiteral("logTextEdit"));
   startButton = form->findChild<QPushButton*>(QStringLiteral("startButton"));
+  stopButton = form->findChild<QPushButton*>(QStringLiteral("stopButton"));
+  progressBar = form->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+  progressLabel = form->findChild<QLabel*>(QStringLiteral("progressLabel"));
   if (!fillAfterEvolution || !numOutputShapes || !timeLimit || !filePrefix || !outputDir ||
-      !logTextEdit || !startButton) {
+      !logTextEdit || !startButton || !stopButton || !progressBar || !progressLabel) {
     // The form is part of the program's resources; without it the dialog stays inert.
     std::printf("The batch form lacks one of its widgets.\n");
     startButton = nullptr;
@@ -52,6 +66,8 @@ void MultipleEvolutions::bindMembers(QWidget* form) {
   if (auto* outputButton = form->findChild<QPushButton*>(QStringLiteral("outputButton")))
     connect(outputButton, &QPushButton::clicked, this, &MultipleEvolutions::changeOutputDir);
   connect(startButton, &QPushButton::clicked, this, &MultipleEvolutions::start);
+  connect(stopButton, &QPushButton::clicked, this, &MultipleEvolutions::stop);
+  stopButton->setEnabled(false);
 }
 
 void MultipleEvolutions::log(const QString& line) {
@@ -87,50 +103,117 @@ int MultipleEvolutions::initFileOutputOffset() const {
 }
 
 void MultipleEvolutions::start() {
-  if (!startButton) return;
-  if (startButton->text() == QLatin1String(kStart)) {
-    if (!QDir(outputDir->text()).exists()) {
-      log(QStringLiteral("Output dir %1 does not exist!").arg(outputDir->text()));
-      return;
-    }
-    offset = initFileOutputOffset();
-    nextNumber = offset;
-    iteration = 0;
-    startButton->setText(QLatin1String(kStop));
-    log(QStringLiteral("Starting..."));
-    if (offset != 0)
-      log(QStringLiteral("Files existed in output dir, offseting with %1").arg(offset));
-    nextIteration();
-  } else {
-    log(QStringLiteral("User cancelled evolution..."));
-    startButton->setText(QLatin1String(kStart));
-    mainWindow->stopEvolution();
-    mainTimer->stop();
+  if (!startButton || running) return;
+  if (!QDir(outputDir->text()).exists()) {
+    log(QStringLiteral("Output dir %1 does not exist!").arg(outputDir->text()));
+    return;
   }
+  offset = initFileOutputOffset();
+  nextNumber = offset;
+  iteration = 0;
+  running = true;
+  stopAfterFile = false;
+  startButton->setEnabled(false);
+  stopButton->setEnabled(true);
+  progressBar->setRange(0, numOutputShapes->value());
+  progressBar->setValue(0);
+  progressTimer->start();
+  log(QStringLiteral("Starting..."));
+  if (offset != 0)
+    log(QStringLiteral("Files existed in output dir, offseting with %1").arg(offset));
+  nextIteration();
+}
+
+void MultipleEvolutions::stop() {
+  if (!running || stopAfterFile) return;
+  stopAfterFile = true;
+  stopButton->setEnabled(false);
+  log(QStringLiteral("Stopping after the current file..."));
+  updateProgress();
+}
+
+void MultipleEvolutions::finish(const QString& reason) {
+  running = false;
+  mainTimer->stop();
+  progressTimer->stop();
+  mainWindow->stopEvolution();
+  startButton->setEnabled(true);
+  stopButton->setEnabled(false);
+  phase.clear();
+  log(reason);
+  progressLabel->setText(reason);
+}
+
+void MultipleEvolutions::setPhase(const QString& name) {
+  phase = name;
+  updateProgress();
+  // Occupying and saving keep the event loop busy: show the phase before they start.
+  progressLabel->repaint();
+}
+
+QString MultipleEvolutions::progressText() const {
+  if (!running) return progressLabel ? progressLabel->text() : QString();
+  const int total = numOutputShapes->value();
+  const qint64 evolveTime =
+      qint64(timeLimit->value()) * 1000 * (fillAfterEvolution->isChecked() ? 2 : 1);
+  const qint64 left = std::max(0, mainTimer->isActive() ? mainTimer->remainingTime() : 0) +
+                      (stopAfterFile ? 0 : qint64(total - iteration - 1) * evolveTime);
+  QString text = tr("File %1 of %2: %3, about %4 left")
+                     .arg(iteration + 1)
+                     .arg(total)
+                     .arg(phase)
+                     .arg(duration(left));
+  if (stopAfterFile) text += tr(" (stopping after this file)");
+  return text;
+}
+
+void MultipleEvolutions::updateProgress() {
+  if (running) progressLabel->setText(progressText());
 }
 
 void MultipleEvolutions::nextIteration() {
   log(QStringLiteral("iteration %1 ").arg(iteration));
-  if (!mainWindow->reload()) log(QStringLiteral("could not open %1").arg(mainWindow->currentFile));
+  setPhase(tr("loading"));
+  // Without a drawing every iteration would save an empty page, or go on with whatever the
+  // previous iteration left: the batch ends instead.
+  if (mainWindow->currentFile.isEmpty()) {
+    finish(QStringLiteral("No drawing is open; batch stopped."));
+    return;
+  }
+  if (!mainWindow->reload()) {
+    finish(QStringLiteral("Could not open %1; batch stopped.").arg(mainWindow->currentFile));
+    return;
+  }
+  if (mainWindow->evolver().shapes.empty()) {
+    finish(QStringLiteral("The drawing %1 has no shape; batch stopped.")
+               .arg(mainWindow->currentFile));
+    return;
+  }
   mainWindow->startEvolution();
 
   const int evolveTime = timeLimit->value() * 1000;
   const bool filling = fillAfterEvolution->isChecked();
   mainTimer->start(evolveTime + (filling ? evolveTime : 0));
+  setPhase(tr("evolving"));
   if (filling) {
     // The window owns this timer, so a cancelled batch still fills once when it fires.
     auto* fillTimer = new QTimer(mainWindow);
     fillTimer->setSingleShot(true);
     connect(fillTimer, &QTimer::timeout, mainWindow, &MainWindow::fill);
+    connect(fillTimer, &QTimer::timeout, this, [this] {
+      if (running) setPhase(tr("evolving after fill"));
+    });
     connect(fillTimer, &QTimer::timeout, fillTimer, &QObject::deleteLater);
     fillTimer->start(evolveTime);
   }
 }
 
 void MultipleEvolutions::mainEvolutionComplete() {
+  if (!running) return;
   mainWindow->stopEvolution();
   QThread::msleep(100);
   log(QStringLiteral("Doing occupy."));
+  setPhase(tr("occupying"));
   mainWindow->occupy();
 
   // Files may have appeared since the batch began, and the start-up search does not see
@@ -139,6 +222,7 @@ void MultipleEvolutions::mainEvolutionComplete() {
   const QString name = fileName(nextNumber);
   log(QStringLiteral("done iteration %1 ").arg(iteration));
   log(QStringLiteral("saving to %1 in %2").arg(name, outputDir->text()));
+  setPhase(tr("saving"));
   const QString path = QFileInfo(QDir(outputDir->text()), name).absoluteFilePath();
   QString reason;
   if (mainWindow->saveFile(path, FailureReport::Quiet, &reason))
@@ -147,8 +231,13 @@ void MultipleEvolutions::mainEvolutionComplete() {
     log(QStringLiteral("could not save %1: %2").arg(path, reason));
 
   ++iteration;
-  if (iteration < numOutputShapes->value())
+  progressBar->setValue(iteration);
+  if (stopAfterFile)
+    finish(QStringLiteral("Stopped by the user after %1 of %2 files.")
+               .arg(iteration)
+               .arg(numOutputShapes->value()));
+  else if (iteration < numOutputShapes->value())
     nextIteration();
   else
-    startButton->setText(QLatin1String(kStart));
+    finish(QStringLiteral("Finished: %1 files.").arg(iteration));
 }

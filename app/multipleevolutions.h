@@ -8,7 +8,9 @@
 #include <QString>
 
 QT_FORWARD_DECLARE_CLASS(QCheckBox)
+QT_FORWARD_DECLARE_CLASS(QLabel)
 QT_FORWARD_DECLARE_CLASS(QLineEdit)
+QT_FORWARD_DECLARE_CLASS(QProgressBar)
 QT_FORWARD_DECLARE_CLASS(QPushButton)
 QT_FORWARD_DECLARE_CLASS(QSpinBox)
 QT_FORWARD_DECLARE_CLASS(QTextEdit)
@@ -23,7 +25,12 @@ class MainWindow;
 ///
 /// Nothing a user already has is overwritten: before each save the number advances past
 /// every existing file. A failed save is logged and the batch goes on; the number it
-/// would have used stays free for the next iteration.
+/// would have used stays free for the next iteration. A drawing that cannot be reloaded,
+/// or has no shape, ends the batch with a logged reason: evolving nothing would only write
+/// empty pages.
+///
+/// While a batch runs, Start is disabled, the progress shows the file, the phase and the
+/// time left, and Stop ends the batch once the current file is saved.
 class MultipleEvolutions : public QDialog {
   Q_OBJECT
 
@@ -57,17 +64,36 @@ class MultipleEvolutions : public QDialog {
   QLineEdit* outputDir = nullptr;
   QTextEdit* logTextEdit = nullptr;
   QPushButton* startButton = nullptr;
+  QPushButton* stopButton = nullptr;
+  QProgressBar* progressBar = nullptr;
+  QLabel* progressLabel = nullptr;
+
+  /// Whether a batch is running.
+  bool isRunning() const { return running; }
+  /// The progress line: file k of N, the phase and the time left, while a batch runs.
+  QString progressText() const;
 
  public slots:
   void changeOutputDir();
-  /// Starts the batch when the button reads "Start", cancels it when it reads "Stop".
+  /// Starts a batch (nothing happens while one runs).
   void start();
+  /// Ends the running batch after the current file.
+  void stop();
   void nextIteration();
   void mainEvolutionComplete();
 
  private:
   void bindMembers(QWidget* form);
   void log(const QString& line);
+  /// Ends the batch: the worker stops and the buttons return to Start.
+  void finish(const QString& reason);
+  void setPhase(const QString& name);
+  void updateProgress();
+
+  bool running = false;
+  bool stopAfterFile = false;
+  QString phase;
+  QTimer* progressTimer = nullptr;
 };
 
 #endif

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "evolver/evolver.h"
+#include "settings/glimshapesettings.h"
 #include "settings/selectedshapewidget.h"
 
 ShapeFrame::ShapeFrame(QWidget* parent)
@@ -22,6 +23,8 @@ ShapeFrame::ShapeFrame(QWidget* parent)
   repaintTimer->setInterval(kRepaintInterval);
   connect(repaintTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
   repaintTimer->start();
+  // Keys such as Space (Evolve) reach the view once it is clicked or tabbed to.
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 ShapeFrame::~ShapeFrame() {
@@ -76,11 +79,55 @@ QMimeData* ShapeFrame::createDragData() {
   return data;
 }
 
+QSize ShapeFrame::canvasSize() const {
+  {
+    std::lock_guard<std::mutex> lock(evolver->mutex);
+    if (!evolver->shapes.empty())
+      return QSize(evolver->shapes.front()->getWidth(), evolver->shapes.front()->getHeight());
+  }
+  const GlimShapeSettings& settings = GlimShapeSettings::instance();
+  return QSize(settings.width, settings.height);
+}
+
+float ShapeFrame::fitZoom() const {
+  const QSize canvas = canvasSize();
+  const double m = std::max(1, std::max(canvas.width(), canvas.height()));
+  const double aspect = double(std::max(1, width())) / double(std::max(1, height()));
+  // The canvas spans 2·cw/m by 2·ch/m world units; the view 2·aspect by 2 at zoom 1.
+  // A narrow border keeps the canvas's frame and outermost shapes clear of the view's edge.
+  return float(kFitMargin *
+               std::min(aspect * m / std::max(1, canvas.width()), m / std::max(1, canvas.height())));
+}
+
+void ShapeFrame::zoomToFit() {
+  center = vorn::Vec2<float>(0.0f, 0.0f);
+  zoom = fitZoom();
+  fitting = true;
+  update();
+}
+
+void ShapeFrame::zoomToActualSize() {
+  const QSize canvas = canvasSize();
+  center = vorn::Vec2<float>(0.0f, 0.0f);
+  // At zoom 1 the longer canvas side m spans the view's height.
+  zoom = float(double(std::max(1, std::max(canvas.width(), canvas.height()))) /
+               double(std::max(1, height())));
+  fitting = false;
+  update();
+}
+
+void ShapeFrame::zoomBy(float factor) {
+  zoom *= factor;
+  fitting = false;
+  update();
+}
+
 void ShapeFrame::initializeGL() {
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 }
 
 void ShapeFrame::resizeGL(int w, int h) {
+  if (fitting) zoom = fitZoom();
   const qreal ratio = devicePixelRatioF();
   glViewport(0, 0, GLsizei(std::lround(w * ratio)), GLsizei(std::lround(h * ratio)));
 }
@@ -97,12 +144,30 @@ void ShapeFrame::paintGL() {
   setupProjection();
   glMatrixMode(GL_MODELVIEW);
   setupModelview();
+  drawCanvasFrame();
   evolver->drawGL();
 
   // The shapes unmask every channel for their fills; put the alpha back to opaque.
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
   glClear(GL_COLOR_BUFFER_BIT);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+void ShapeFrame::drawCanvasFrame() {
+  // The canvas's edge, so that the user sees where the shapes can grow; the shapes cover it.
+  const QSize canvas = canvasSize();
+  const double m = std::max(1, std::max(canvas.width(), canvas.height()));
+  const double x = canvas.width() / m, y = canvas.height() / m;
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+  glColor4f(0.3f, 0.3f, 0.3f, 1.0f);
+  glLineWidth(1.0f);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(-x, -y);
+  glVertex2d(x, -y);
+  glVertex2d(x, y);
+  glVertex2d(-x, y);
+  glEnd();
 }
 
 void ShapeFrame::mousePressEvent(QMouseEvent* event) {
@@ -124,6 +189,7 @@ void ShapeFrame::mouseMoveEvent(QMouseEvent* event) {
     const QPoint delta = position - lastMouse;
     center.x -= (2.0f * float(delta.x()) / h) / zoom;
     center.y += (2.0f * float(delta.y()) / h) / zoom;
+    fitting = false;
   }
   lastMouse = position;
   update();
@@ -134,5 +200,6 @@ void ShapeFrame::mouseReleaseEvent(QMouseEvent*) {}
 void ShapeFrame::wheelEvent(QWheelEvent* event) {
   // One notch (120) scales by 0.99^−6; smooth-scrolling devices send fractions of that.
   zoom *= float(std::pow(0.99, -double(event->angleDelta().y()) / 20.0));
+  fitting = false;
   update();
 }

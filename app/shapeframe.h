@@ -6,6 +6,7 @@
 
 #include <QOpenGLWidget>
 #include <QPoint>
+#include <QSize>
 #include <memory>
 
 #include "quarl/vec2.h"
@@ -55,6 +56,23 @@ class ShapeFrame : public QOpenGLWidget {
   /// @brief The drag data of a left press: the drawing's text form as plain text.
   QMimeData* createDragData();
 
+  /// Part of the view the fitted canvas spans along its tighter direction.
+  static constexpr double kFitMargin = 0.95;
+  /// Zoom factor of one "Zoom In" step ("Zoom Out" divides by it).
+  static constexpr float kZoomStep = 1.25f;
+  /// @brief The zoom at which the whole canvas (the drawing's, or the settings' without
+  /// shapes) just fits the view.
+  float fitZoom() const;
+  /// @brief Centres the canvas and zooms it to fit; the view keeps it fitted when resized
+  /// until the user zooms or pans.
+  void zoomToFit();
+  /// @brief Centres the canvas at one canvas pixel per screen pixel.
+  void zoomToActualSize();
+  /// @brief Multiplies the zoom by `factor` about the view centre.
+  void zoomBy(float factor);
+  /// Whether the view refits the canvas when it is resized.
+  bool isFitting() const { return fitting; }
+
   /// View centre (world units).
   vorn::Vec2<float> center{0.0f, 0.0f};
   /// Scale factor of the view.
@@ -78,7 +96,13 @@ class ShapeFrame : public QOpenGLWidget {
   void wheelEvent(QWheelEvent* event) override;
 
  private:
+  /// The canvas size (pixels) the view shows.
+  QSize canvasSize() const;
+  /// Outlines the canvas in grey.
+  void drawCanvasFrame();
+
   QTimer* repaintTimer = nullptr;
+  bool fitting = true;
 };
 
 #endif

@@ -3,7 +3,6 @@
 // numbered output files that never overwrite an existing file.
 #include "batch/batchrun.h"
 
-#include <cairo.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -18,13 +17,15 @@
 #include <fstream>
 #include <limits>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "batch/progressbar.h"
 #include "evolver/evolver.h"
+#include "evolver/picture.h"
+#include "evolver/timelapse.h"
 #include "shapes/zazizevozubase.h"
 #include "svg/filereplace.h"
 
@@ -61,11 +62,6 @@ std::uint64_t mix(std::uint64_t z) {
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
   return z ^ (z >> 31);
-}
-
-cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
 }
 
 struct EvolveResult {
@@ -253,60 +249,48 @@ void seedRandomSource(std::uint64_t seed, long long number) {
   ::seed48(words);
 }
 
-bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, std::string& error) {
-  int width = 0;
-  int height = 0;
-  if (!evolver.shapes.empty()) {
-    width = evolver.shapes.front()->getWidth();
-    height = evolver.shapes.front()->getHeight();
-  }
-  if (width <= 0 || height <= 0) {
-    error = "could not save " + fileName + ": the drawing has no canvas";
-    return false;
-  }
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2 * width, 2 * height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
-  cairo_paint(cr);
-  cairo_scale(cr, 2.0, 2.0);
-  cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
-  {
-    std::lock_guard<std::mutex> lock(evolver.mutex);
-    for (const auto& shape : evolver.shapes) shape->drawCairo(cr);
-  }
-  cairo_status_t status = cairo_status(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-
+bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, int scale,
+                     std::string& error) {
   std::string png;
-  if (status == CAIRO_STATUS_SUCCESS)
-    status = cairo_surface_write_to_png_stream(surface, appendToString, &png);
-  cairo_surface_destroy(surface);
-  std::string reason = cairo_status_to_string(status);
-  if (status == CAIRO_STATUS_SUCCESS && replaceFileContents(fileName, png, reason)) return true;
+  std::string reason;
+  if (renderPicture(evolver, scale, png, reason) && replaceFileContents(fileName, png, reason))
+    return true;
   error = "could not save " + fileName + ": " + reason;
   return false;
 }
 
 bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
-                     ProgressBar& bar) {
+                     ProgressBar& bar, TimeLapse* frames) {
   const int i = iteration;
   bar.phase(i, "loading");
   if (!evolver.loadSVG(options.input) || evolver.shapes.empty()) return false;
+  if (frames) {
+    frames->takeFrame(evolver);
+    // Taken on the worker thread after its passes, so no pass is missed or shown twice.
+    evolver.setPassHook([&evolver, frames](int pass, bool last) {
+      frames->afterPass(evolver, pass, last);
+    });
+  }
   bar.phase(i, "evolving");
   evolve(evolver, options, bar);
-  if (options.fill) {
+  if (options.fill && !stopSignal) {
     bar.phase(i, "filling");
     evolver.fillHoles(30, 2);
     evolver.fillHoles(10, 1);
     evolver.fillHoles(5, 1);
+    if (frames) frames->takeFrame(evolver);
     bar.phase(i, "evolving after fill");
     evolve(evolver, options, bar);
   }
-  if (options.occupy) {
+  if (options.occupy && !stopSignal) {
     bar.phase(i, "occupying");
     evolver.setPolygonFreeze(true);
     evolver.occupySpace();
+    if (frames) frames->takeFrame(evolver);
+  }
+  if (frames) {
+    evolver.setPassHook(nullptr);
+    frames->finish(evolver);
   }
   return true;
 }
@@ -339,24 +323,34 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
 
   std::string error;
   if (!prepareOutputDirectory(options.outputDir, error)) return fail(error);
+  const bool recording = !options.framesDir.empty();
+  if (recording && !prepareOutputDirectory(options.framesDir, error)) return fail(error);
+  const std::string& shownDir =
+      options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
+  const std::string& shownFrames =
+      options.shownFramesDir.empty() ? options.framesDir : options.shownFramesDir;
 
   const long long first = options.first >= 0
                               ? options.first
                               : firstFreeNumber(options.outputDir, options.prefix, 0, options.png);
-  const std::string& shownDir =
-      options.shownOutputDir.empty() ? options.outputDir : options.shownOutputDir;
   long long next = first;
   int written = 0;
+  bool framesFailed = false;
   // Whatever goes wrong ends the batch: a full disk or a lost list would only go on failing.
   auto stop = [&](const std::string& line) {
     return fail(line + "; batch stopped, " + std::to_string(written) + " of " +
                 std::to_string(options.count) + " files written");
   };
+  auto listFailed = [&] {
+    return stop(std::string("cannot write the list of files to standard output: ") +
+                std::strerror(errno));
+  };
   for (int i = 0; i < options.count; ++i) {
     if (stopSignal) return stop("interrupted");
     // The number is claimed before the evolution, and the evolution is seeded from it: the
-    // file of number n holds what (seed, n) gives, whichever run took which numbers. The
-    // empty claimed files are visible meanwhile; a run that ends early removes them.
+    // file of number n holds what (seed, n) gives, whichever run took which numbers, and the
+    // time-lapse frames carry it in their names. The empty claimed files are visible
+    // meanwhile; a run that ends early removes them.
     long long number = next;
     if (!claimFileNumber(options.outputDir, options.prefix, options.png, number, error))
       return stop(error);
@@ -374,22 +368,43 @@ int runBatch(const BatchOptions& options, const BatchStreams& streams) {
     // A fresh evolver too: its SVG reader keeps the last document's scale, which a document
     // without a size would otherwise inherit from the iterations before.
     ZazizEvozuEvolver evolver;
-    if (!evolveIteration(evolver, options, i, bar))
+    std::unique_ptr<TimeLapse> frames;
+    if (recording)
+      frames = std::make_unique<TimeLapse>(options.framesDir, options.prefix, number,
+                                           options.frameEvery, options.pngScale);
+    if (!evolveIteration(evolver, options, i, bar, frames.get()))
       return stop("cannot read the drawing " + options.input + " any more");
+    if (frames) {
+      bar.clear();
+      for (const std::string& frame : frames->writtenFrames()) {
+        const std::size_t slash = frame.find_last_of('/');
+        if (!listFile(streams.out, joinPath(shownFrames, slash == std::string::npos
+                                                             ? frame
+                                                             : frame.substr(slash + 1))))
+          return listFailed();
+      }
+      if (!frames->error().empty()) {
+        report(streams.err, bar, frames->error());
+        framesFailed = true;
+      }
+    }
     if (stopSignal) return stop("interrupted");
 
     bar.phase(i, "saving");
     if (!saveSvg(evolver, svg, error) ||
-        (options.png && !writePngPreview(evolver, png, error)))
+        (options.png && !writePngPreview(evolver, png, options.pngScale, error)))
       return stop(error);
     claimed.keep();
     ++written;
     bar.clear();
     if (!listFile(streams.out, outputFileName(shownDir, options.prefix, number, ".svg")) ||
         (options.png && !listFile(streams.out, outputFileName(shownDir, options.prefix, number, ".png"))))
-      return stop(std::string("cannot write the list of files to standard output: ") +
-                  std::strerror(errno));
+      return listFailed();
   }
   bar.finish();
+  if (framesFailed) {
+    report(streams.err, bar, "some frames of the time-lapse could not be written");
+    return 1;
+  }
   return 0;
 }

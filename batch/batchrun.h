@@ -11,6 +11,7 @@
 #include "batch/options.h"
 
 class ProgressBar;
+class TimeLapse;
 class ZazizEvozuEvolver;
 
 /// @brief The path of output file number `number`: the directory, the prefix and the number
@@ -48,19 +49,24 @@ void seedRandomSource(std::uint64_t seed, long long number);
 /// process, and shards of a seeded batch would not match one run byte for byte.
 std::string normaliseSvgIds(const std::string& text);
 
-/// @brief Paints the evolver's shapes as they would appear in the saved SVG (two pixels per
-/// canvas pixel, white background) and writes them as a PNG file (`replaceFileContents`).
+/// @brief Paints the evolver's shapes as they appear in the saved SVG (`renderPicture`:
+/// `scale` pixels per canvas pixel, white background) and writes them as a PNG file
+/// (`replaceFileContents`).
 /// @param error receives "could not save <file>: <reason>".
 /// @warning No worker may run.
-bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, std::string& error);
+bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, int scale,
+                     std::string& error);
 
 /// @brief One iteration up to its save: reload the drawing (fresh shapes), evolve, and as the
 /// options ask fill the holes and evolve once more (as the batch dialog's fill does), then let
 /// the shapes occupy the free space (polygons frozen first).
 /// @param iteration 0-based, for the progress report.
+/// @param frames when not null, the time-lapse of this iteration: a frame of the loaded
+///        drawing, the worker's frames after its passes, one after filling and after
+///        occupying, and the final state; it is finished on return.
 /// @return false when the drawing cannot be loaded or holds no valid shape.
 bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
-                     ProgressBar& bar);
+                     ProgressBar& bar, TimeLapse* frames = nullptr);
 
 /// @brief Where the messages of a batch go.
 struct BatchStreams {

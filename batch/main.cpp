@@ -143,7 +143,14 @@ int main(int argc, char** argv) {
   options.shownOutputDir = options.outputDir;
   options.input = std::filesystem::absolute(options.input, code).string();
   options.outputDir = std::filesystem::absolute(options.outputDir, code).string();
-  std::string work = (std::filesystem::temp_directory_path(code) / "glimshape-batch-XXXXXX").string();
+  if (!options.framesDir.empty()) {
+    options.shownFramesDir = options.framesDir;
+    options.framesDir = std::filesystem::absolute(options.framesDir, code).string();
+  }
+  // $TMPDIR, else /tmp (also when $TMPDIR names no directory).
+  std::filesystem::path temporary = std::filesystem::temp_directory_path(code);
+  if (code || temporary.empty()) temporary = "/tmp";
+  std::string work = (temporary / "glimshape-batch-XXXXXX").string();
   if (!::mkdtemp(work.data()) || ::chdir(work.c_str()) != 0) {
     std::fprintf(streams.err, "glimshape-batch: cannot create a working directory %s\n",
                  work.c_str());

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "evolver/picture.h"
+
 namespace {
 
 bool isDigits(const std::string& text) {
@@ -52,7 +54,8 @@ bool readSize(const std::string& text, int& width, int& height) {
 bool takesValue(const std::string& name) {
   static const char* const names[] = {"--output", "-o",     "--prefix",  "--count",
                                       "-n",       "--first", "--passes", "--seconds",
-                                      "--seed",   "--size",  "--level-set", "--svg-reader"};
+                                      "--seed",   "--size",  "--level-set", "--svg-reader",
+                                      "--png-scale", "--frames", "--frame-every"};
   for (const char* n : names)
     if (name == n) return true;
   return false;
@@ -67,6 +70,7 @@ std::string bad(const std::string& option, const std::string& value, const std::
 bool parseBatchOptions(const std::vector<std::string>& args, BatchOptions& options,
                        std::string& error) {
   bool passesGiven = false;
+  bool frameEveryGiven = false;
   bool inputGiven = false;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -184,6 +188,26 @@ bool parseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
                         " pixels (for example 128x128)");
         return false;
       }
+    } else if (name == "--png-scale") {
+      if (!readCount(value, maxPictureScale, number) || number == 0) {
+        error = bad(name, value,
+                    "expected a whole number from 1 to " + std::to_string(maxPictureScale));
+        return false;
+      }
+      options.pngScale = static_cast<int>(number);
+    } else if (name == "--frames") {
+      if (value.empty()) {
+        error = bad(name, value, "the frames directory needs a name");
+        return false;
+      }
+      options.framesDir = value;
+    } else if (name == "--frame-every") {
+      if (!readCount(value, maxPasses, number) || number == 0) {
+        error = bad(name, value, "expected a whole number from 1 to " + std::to_string(maxPasses));
+        return false;
+      }
+      options.frameEvery = static_cast<int>(number);
+      frameEveryGiven = true;
     } else if (name == "--level-set") {
       if (value != "RectLevelSet" && value != "SparseLevelSet" && value != "FullLevelSet") {
         error = bad(name, value, "expected RectLevelSet, SparseLevelSet or FullLevelSet");
@@ -216,6 +240,19 @@ bool parseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
             "effect with it";
     return false;
   }
+  if (frameEveryGiven && options.framesDir.empty()) {
+    error = "glimshape-batch: --frame-every needs --frames DIR";
+    return false;
+  }
+  // The picture's longest side is bounded, and so the scale a canvas allows.
+  const int width = options.width > 0 ? options.width : 128;
+  const int height = options.height > 0 ? options.height : 128;
+  if (options.pngScale > largestPictureScale(width, height)) {
+    error = "glimshape-batch: --png-scale " + std::to_string(options.pngScale) + " makes a " +
+            std::to_string(width) + "x" + std::to_string(height) + " canvas larger than " +
+            std::to_string(maxPictureSide) + " pixels a side";
+    return false;
+  }
   // A time limit alone lets the evolution run until the time is up.
   if (options.seconds > 0.0 && !passesGiven) options.passes = 0;
   return true;
@@ -240,6 +277,15 @@ std::string batchUsage() {
          "                       file does not exist); a number whose file exists is skipped,\n"
          "                       so no existing file is ever overwritten\n"
          "      --png            also write a PNG picture beside each SVG file\n"
+         "      --png-scale K    picture pixels per canvas pixel of the PNG pictures and\n"
+         "                       frames, 1 to 16 (default 2, the SVG page's size); at most\n"
+         "                       16384 pixels a side\n"
+         "      --frames DIR     write a time-lapse into DIR (created when missing): a PNG\n"
+         "                       of the loaded drawing, one after every K-th pass, after\n"
+         "                       filling and occupying and of the final state, named\n"
+         "                       TEXT + file number + '-' + frame number, e.g.\n"
+         "                       glimout-000000-0000.png\n"
+         "      --frame-every K  a frame after every K-th pass (default 1)\n"
          "\n"
          "Evolution:\n"
          "      --passes P       passes over all shapes per evolution (default 150, one full\n"
@@ -268,8 +314,8 @@ std::string batchUsage() {
          "  -h, --help           show this text and exit\n"
          "      --version        show the version and exit\n"
          "\n"
-         "Standard output lists every file written, one path a line. Progress goes to\n"
-         "standard error (a bar on a terminal, plain lines otherwise).\n"
+         "Standard output lists every file written, frames included, one path a line.\n"
+         "Progress goes to standard error (a bar on a terminal, plain lines otherwise).\n"
          "\n"
          "Exit status: 0 when every requested file was written; 1 when the drawing could\n"
          "not be used, the output directory could not be written, a file failed or the list\n"

@@ -43,6 +43,14 @@ struct BatchOptions {
   std::string svgReader;
   /// Also write a PNG picture beside each SVG file.
   bool png = false;
+  /// Picture pixels per canvas pixel of the PNG pictures and frames (1 to 16).
+  int pngScale = 2;
+  /// Directory of the time-lapse frames (created when missing); empty for none.
+  std::string framesDir;
+  /// The frames directory as the written paths are printed; empty means `framesDir`.
+  std::string shownFramesDir;
+  /// A frame after every `frameEvery`-th pass.
+  int frameEvery = 1;
   /// Neither progress nor warnings on standard error (errors are still reported).
   bool quiet = false;
   /// The libraries' own lines, progress lines included, on standard error.

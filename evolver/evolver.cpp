@@ -84,12 +84,27 @@ void ZazizEvozuEvolver::moveShapes() {
     }
     passCount.store(pass + 1);
     bound = iterations;
-    if (pass + 1 >= bound) {
+    const bool complete = pass + 1 >= bound;
+    const bool stopped = !runFlag.load();
+    PassHook hook;
+    {
+      std::lock_guard<std::mutex> lock(hookMutex);
+      hook = passHook;
+    }
+    // Called with no lock held, so that it may read the shapes under `mutex` while the
+    // GUI paints in between.
+    if (hook) hook(pass + 1, complete || stopped);
+    if (complete) {
       runComplete.store(true);
       return;
     }
-    if (!runFlag.load()) return;
+    if (stopped) return;
   }
+}
+
+void ZazizEvozuEvolver::setPassHook(PassHook hook) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  passHook = std::move(hook);
 }
 
 void ZazizEvozuEvolver::evolvePass() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -67,6 +68,22 @@ class ZazizEvozuEvolver {
   /// false while a run is in progress, when it was stopped early and before the first
   /// `start`. Readable from any thread without the mutex.
   bool isRunComplete() const;
+
+  /// @brief What the worker calls after each pass it finishes.
+  /// @param pass passes of the current run finished so far (1 after the first).
+  /// @param last whether this pass ends the run: its pass limit is reached or a `stop` asked
+  ///        it to end.
+  using PassHook = std::function<void(int pass, bool last)>;
+
+  /// @brief Sets (or, with an empty function, removes) the hook the worker calls after each
+  /// pass, e.g. to take a time-lapse frame.
+  ///
+  /// The hook runs on the worker thread, holding no lock of the evolver: it may take
+  /// `mutex` to read the shapes (the GUI's painting then waits for it as for a shape step),
+  /// but must not call `start`, `stop` or anything that waits for the worker. A hook that
+  /// is replaced while the worker is calling it finishes that call; the new one is used from
+  /// the next pass. Callable from any thread.
+  void setPassHook(PassHook hook);
 
   /// @brief Thread entry: writes "Created thread." to standard error and runs `moveShapes`.
   /// @param evolver the ZazizEvozuEvolver to run.
@@ -256,6 +273,9 @@ class ZazizEvozuEvolver {
   std::atomic<bool> runFlag{false};
   std::atomic<int> passCount{0};
   std::atomic<bool> runComplete{false};
+  // Guards `passHook` only; the worker copies the hook under it and calls the copy unlocked.
+  std::mutex hookMutex;
+  PassHook passHook;
   // The two readers, and what the last load made.
   SvgReader svgReader;
   FullSvgReader fullReader;

@@ -198,3 +198,29 @@ bool replaceFileContents(const std::string& fileName, const std::string& content
   }
   return true;
 }
+
+bool createFileWithContents(const std::string& fileName, const std::string& content,
+                            std::string& reason) {
+  if (fileName.empty()) {
+    reason = "no file name";
+    return false;
+  }
+  std::string temporary;
+  const int fd = createTemporary(directoryOf(fileName), 0666, temporary);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  bool touched = false;
+  int error = writeAll(fd, content, touched);
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  // link() fails rather than replace a file of that name.
+  if (error == 0 && ::link(temporary.c_str(), fileName.c_str()) != 0) error = errno;
+  ::unlink(temporary.c_str());
+  if (error != 0) {
+    reason = error == EEXIST ? "the file exists already" : std::strerror(error);
+    return false;
+  }
+  return true;
+}

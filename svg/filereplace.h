@@ -32,4 +32,13 @@
 bool replaceFileContents(const std::string& fileName, const std::string& content,
                          std::string& reason);
 
+/// @brief Creates @p fileName holding exactly @p content, never replacing a file.
+///
+/// The content goes into a new file beside it, which is then linked under the name, so the
+/// name shows either nothing or the whole content, and a file that appeared meanwhile is kept.
+/// @param reason on failure, why: "the file exists already", or the system's reason.
+/// @return true when the file was created with @p content.
+bool createFileWithContents(const std::string& fileName, const std::string& content,
+                            std::string& reason);
+
 #endif

@@ -19,7 +19,10 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
+#include <QProcess>
 #include <QUrl>
+#include <csignal>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -30,6 +33,7 @@
 #include "app_testing.h"
 #include "evolver/evolver.h"
 #include "settings/glimshapesettings.h"
+#include "evolver/timelapse.h"
 
 namespace {
 
@@ -77,12 +81,16 @@ TEST_F(MainWindowTest, ClosingStoresExactlyTheFiveKeysAndClosesTheOtherWindows) 
   QSettings store;
   QStringList keys = store.allKeys();
   keys.sort();
+  // No temporary path the user did not choose: the next start takes the platform's.
   EXPECT_EQ(keys, QStringList({"simulation/height", "simulation/levelSetType", "simulation/width",
-                               "svgReader", "temporaryPath"}));
+                               "svgReader", "window/geometry", "window/state"}));
   EXPECT_EQ(store.value("simulation/width").toInt(), 128);
   EXPECT_EQ(store.value("simulation/height").toInt(), 128);
   EXPECT_EQ(store.value("simulation/levelSetType").toString(), QStringLiteral("RectLevelSet"));
-  EXPECT_EQ(store.value("temporaryPath").toString(), QStringLiteral("./temp"));
+  // A new window opens as this one was left.
+  const QRect left = window->geometry();
+  MainWindow again;
+  EXPECT_EQ(again.size(), left.size());
 }
 
 TEST_F(MainWindowTest, MenusAndToolBarsCarryTheirEntries) {
@@ -92,7 +100,12 @@ TEST_F(MainWindowTest, MenusAndToolBarsCarryTheirEntries) {
     for (QAction* entry : menu->menu()->actions())
       entries << (entry->isSeparator() ? QStringLiteral("|") : entry->text());
   }
-  EXPECT_EQ(entries.join(','), QStringLiteral("&File,&Open,&Save,|,&Multiple,|,E&xit,&Edit,&Options"));
+  EXPECT_EQ(entries.join(','), QStringLiteral(
+      "&File,&Open…,Open &Recent,&Save,Save &As…,|,&Export Picture…,Re&cord Time-Lapse…,|,"
+      "&Multiple,|,E&xit,&Edit,&Options,&View,Zoom to &Fit,&Actual Size,Zoom &In,Zoom &Out,"
+      "&Help,&About glimshape"));
+  EXPECT_EQ(window->evolveAction->toolTip(), QStringLiteral("Evolve (Space)"));
+  EXPECT_TRUE(MainWindow::aboutText().contains(QStringLiteral("<td>%1</td>").arg(qVersion())));
   EXPECT_TRUE(window->evolveAction->isCheckable());
   EXPECT_FALSE(window->evolveAction->isChecked());
   for (const char* name : {"fillAction", "resetAction", "closerAction", "occupyAction",
@@ -290,6 +303,15 @@ TEST_F(MainWindowTest, OpenAndSaveRestoreTheWorkerToMatchEvolve) {
   EXPECT_TRUE(window->saveFile(out));
   EXPECT_FALSE(evolver().running());
 
+  // A run that has made its passes stays finished through a save.
+  evolver().iterations = 2;
+  window->startEvolution();
+  ASSERT_TRUE(glimtest::waitUntil([&] { return evolver().isRunComplete(); }, 60000));
+  EXPECT_TRUE(window->saveFile(out));
+  EXPECT_EQ(window->statusText(), QStringLiteral("Evolution finished: pass 2 of 2"));
+  EXPECT_EQ(evolver().getPassCount(), 2);
+  evolver().iterations = 150;
+
   EXPECT_FALSE(window->saveFile(glimtest::scratchDir("save") + "/no/such/dir/x.svg"));
   ASSERT_EQ(window->findChildren<QMessageBox*>().size(), 1);
   EXPECT_TRUE(window->findChildren<QMessageBox*>()[0]->text().endsWith("No such file or directory"));
@@ -338,6 +360,143 @@ TEST_F(MainWindowTest, ResetWithNoDrawingFollowsEvolve) {
   // Fill with no drawing does nothing either.
   action("fillAction")->trigger();
   EXPECT_TRUE(evolver().shapes.empty());
+}
+
+TEST_F(MainWindowTest, KeysViewMenuAndRecentFiles) {
+  std::map<QString, QAction*> entries;
+  for (QAction* menu : window->menuBar()->actions())
+    for (QAction* entry : menu->menu()->actions()) entries[entry->text()] = entry;
+  const std::pair<const char*, QKeySequence::StandardKey> keys[] = {
+      {"&Open…", QKeySequence::Open},   {"&Save", QKeySequence::Save},
+      {"Save &As…", QKeySequence::SaveAs}, {"E&xit", QKeySequence::Quit},
+      {"Zoom &In", QKeySequence::ZoomIn}, {"Zoom &Out", QKeySequence::ZoomOut}};
+  for (const auto& [text, key] : keys)
+    EXPECT_EQ(entries.at(text)->shortcut(), QKeySequence(key)) << text;
+
+  // Space in the view toggles Evolve.
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  window->shapeFrame->setFocus();
+  QTest::keyClick(window->shapeFrame, Qt::Key_Space);
+  EXPECT_TRUE(window->evolveAction->isChecked());
+  QTest::keyClick(window->shapeFrame, Qt::Key_Space);
+  EXPECT_FALSE(window->evolveAction->isChecked());
+
+  // Fitted, the square canvas spans 95 % of the view's shorter side.
+  ShapeFrame* view = window->shapeFrame;
+  EXPECT_NEAR(view->zoom * view->height(), 0.95 * std::min(view->width(), view->height()), 0.5);
+  const float fit = view->zoom;
+  entries.at("Zoom &In")->trigger();
+  EXPECT_FLOAT_EQ(view->zoom, fit * 1.25f);
+  entries.at("&Actual Size")->trigger();
+  EXPECT_FLOAT_EQ(view->zoom, 128.0f / float(view->height()));
+  entries.at("Zoom to &Fit")->trigger();
+  EXPECT_FLOAT_EQ(view->zoom, fit);
+
+  // Open Recent keeps the last 8 files read, newest first, and drops those that are gone.
+  const QString dir = glimtest::scratchDir("recent");
+  QStringList opened;
+  for (int k = 0; k < 10; ++k) {
+    opened.prepend(dir + QStringLiteral("/drawing-%1.svg").arg(k));
+    ASSERT_TRUE(QFile::copy(glimtest::exampleDrawing(), opened.front()));
+    ASSERT_TRUE(window->openFile(opened.front()));
+  }
+  EXPECT_FALSE(window->openFile(dir + "/missing.svg"));
+  EXPECT_EQ(window->currentFile, opened.front());
+  EXPECT_EQ(window->recentFiles(), opened.mid(0, 8));
+  ASSERT_TRUE(QFile::remove(opened[1]));
+  EXPECT_EQ(window->recentFiles(), QStringList(opened.mid(0, 8)).mid(0, 1) + opened.mid(2, 6));
+  auto* recent = window->findChild<QMenu*>("recentMenu");
+  emit recent->aboutToShow();
+  ASSERT_EQ(recent->actions().size(), 7);
+  recent->actions().at(3)->trigger();
+  EXPECT_EQ(window->currentFile, opened[4]);
+}
+
+TEST_F(MainWindowTest, ExportedPicturesAndTimeLapseFrames) {
+  ASSERT_TRUE(window->openFile(glimtest::exampleDrawing()));
+  const QString dir = glimtest::scratchDir("pictures");
+  ASSERT_TRUE(window->exportPicture(dir + "/eight.png", 8));
+  const QImage eight(dir + "/eight.png");
+  ASSERT_EQ(eight.size(), QSize(1024, 1024));
+  // Every shape shows its fill colour, on white.
+  for (const QColor& colour : glimtest::exampleColours()) {
+    bool found = false;
+    for (int y = 2; y < 1024 && !found; y += 4)
+      for (int x = 2; x < 1024 && !found; x += 4) found = glimtest::nearColour(eight.pixelColor(x, y), colour, 1);
+    EXPECT_TRUE(found) << colour.name().toStdString();
+  }
+  EXPECT_EQ(eight.pixelColor(1, 1), QColor(Qt::white));
+  EXPECT_FALSE(window->exportPicture(dir + "/seventeen.png", 17));
+  EXPECT_FALSE(QFileInfo::exists(dir + "/seventeen.png"));
+
+  // Frames: the loaded state, then one per pass, taken by the worker.
+  evolver().iterations = 3;
+  ASSERT_TRUE(window->startRecording(dir, 1, 1));
+  window->startEvolution();
+  ASSERT_TRUE(glimtest::waitUntil([&] { return evolver().isRunComplete(); }, 60000));
+  window->stopRecording();
+  EXPECT_FALSE(window->recordAction->isChecked());
+  const QStringList frames = QDir(dir).entryList({"glimout-000000-*.png"}, QDir::Files);
+  EXPECT_EQ(frames, QStringList({"glimout-000000-0000.png", "glimout-000000-0001.png",
+                                 "glimout-000000-0002.png", "glimout-000000-0003.png"}));
+  EXPECT_EQ(QImage(dir + "/glimout-000000-0003.png").size(), QSize(128, 128));
+  // A canvas command adds a frame; a second time-lapse takes the next number.
+  ASSERT_TRUE(window->startRecording(dir, 1, 1));
+  window->findChild<QAction*>("occupyAction")->trigger();
+  EXPECT_EQ(window->timeLapse()->framesWritten(), 2);
+  window->stopRecording();
+  EXPECT_EQ(QDir(dir).entryList({"glimout-000001-*.png"}, QDir::Files).size(), 2);
+  evolver().iterations = 150;
+}
+
+// Ctrl-C (SIGINT) and SIGTERM end both programs as a normal exit does: nothing is left in the
+// temporary location nor in the working folder.
+TEST(StopSignals, NeitherProgramLeavesFilesBehind) {
+  const QString drawing = glimtest::exampleDrawing();
+  const struct {
+    const char* program;
+    QStringList arguments;
+    int signal;
+  } cases[] = {{GLIM_BINARY_DIR "/app/glimshape", {drawing}, SIGINT},
+               {GLIM_BINARY_DIR "/app/glimshape", {drawing}, SIGTERM},
+               {GLIM_BINARY_DIR "/batch/glimshape-batch", {"--seconds", "100", drawing}, SIGINT}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.program) + " " + std::to_string(c.signal));
+    const QString root = glimtest::scratchDir("signals");
+    for (const char* sub : {"tmp", "work", "home", "run"}) ASSERT_TRUE(QDir(root).mkdir(sub));
+    QFile::setPermissions(root + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", root + "/tmp");
+    // Never the user's settings.
+    environment.insert("HOME", root + "/home");
+    environment.insert("XDG_CONFIG_HOME", root + "/home");
+    // Qt's own fallback for a missing runtime directory lies in the temporary location.
+    environment.insert("XDG_RUNTIME_DIR", root + "/run");
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(root + "/work");
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(QString::fromLatin1(c.program), c.arguments);
+    ASSERT_TRUE(process.waitForStarted());
+    // Running, with the stiffness images written into the private directory.
+    const QDir tmp(root + "/tmp");
+    ASSERT_TRUE(glimtest::waitUntil([&] {
+      for (const QString& sub : tmp.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (!QDir(tmp.filePath(sub)).entryList(QDir::Files).isEmpty() ||
+            !QDir(tmp.filePath(sub + "/temp")).isEmpty())
+          return true;
+      return false;
+    }, 30000));
+    QTest::qWait(300);
+    ::kill(pid_t(process.processId()), c.signal);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(tmp.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        << tmp.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' ').toStdString();
+    EXPECT_TRUE(QDir(root + "/work").entryList({"temp"}, QDir::AllEntries).isEmpty());
+  }
 }
 
 }  // namespace

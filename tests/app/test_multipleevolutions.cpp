@@ -52,7 +52,7 @@ class MultipleEvolutionsTest : public ::testing::Test {
   bool runToEnd() {
     dialog->startButton->click();
     // Each iteration takes its time limit plus the occupation and the save.
-    return glimtest::waitUntil([&] { return dialog->startButton->text() == "Start"; },
+    return glimtest::waitUntil([&] { return !dialog->isRunning(); },
                                dialog->numOutputShapes->value() * 60000);
   }
   QString log() const { return dialog->logTextEdit->toPlainText(); }
@@ -135,21 +135,69 @@ TEST_F(MultipleEvolutionsTest, FailedSaveIsLoggedAndTheBatchGoesOn) {
   EXPECT_TRUE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
-TEST_F(MultipleEvolutionsTest, StopCancelsTheBatch) {
-  const QString dir = glimtest::scratchDir("cancel");
+TEST_F(MultipleEvolutionsTest, StopEndsTheBatchAfterTheCurrentFile) {
+  const QString dir = glimtest::scratchDir("stop");
   dialog->outputDir->setText(dir);
+  dialog->numOutputShapes->setValue(3);
   dialog->startButton->click();
-  EXPECT_EQ(dialog->startButton->text(), QStringLiteral("Stop"));
-  EXPECT_TRUE(window->evolveAction->isChecked());
+  EXPECT_FALSE(dialog->startButton->isEnabled());
+  EXPECT_TRUE(dialog->stopButton->isEnabled());
   EXPECT_TRUE(window->evolver().running());
-  dialog->startButton->click();
-  EXPECT_TRUE(log().endsWith("User cancelled evolution..."));
-  EXPECT_EQ(dialog->startButton->text(), QStringLiteral("Start"));
+  // Three files of 2 s each: about 6 s left.
+  EXPECT_TRUE(dialog->progressText().startsWith("File 1 of 3: evolving, about ")) << dialog->progressText().toStdString();
+  EXPECT_TRUE(dialog->progressText().endsWith(" s left")) << dialog->progressText().toStdString();
+  dialog->startButton->click();  // disabled: nothing happens
+  dialog->stopButton->click();
+  EXPECT_FALSE(dialog->stopButton->isEnabled());
+  EXPECT_TRUE(window->evolver().running());
+  ASSERT_TRUE(glimtest::waitUntil([&] { return !dialog->isRunning(); }, 60000));
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList({"glimout-000000.svg"}));
+  EXPECT_TRUE(log().endsWith("Stopped by the user after 1 of 3 files.")) << log().toStdString();
+  EXPECT_EQ(log().count("Starting..."), 1);
+  EXPECT_TRUE(dialog->startButton->isEnabled());
   EXPECT_FALSE(window->evolver().running());
-  // The iteration's timer is gone: nothing is saved afterwards.
-  QTest::qWait(2500);
-  EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
-  EXPECT_FALSE(log().contains("Doing occupy."));
+}
+
+TEST_F(MultipleEvolutionsTest, ADrawingThatCannotBeReloadedEndsTheBatch) {
+  const QString dir = glimtest::scratchDir("reload");
+  dialog->outputDir->setText(dir);
+  const QString good = dir + "/good.svg", missing = dir + "/missing.svg";
+  ASSERT_TRUE(QFile::copy(glimtest::exampleDrawing(), good));
+  ASSERT_TRUE(window->openFile(good));
+  // A failed open keeps the drawing, and so the file the batch reloads and the title.
+  EXPECT_FALSE(window->openFile(missing, FailureReport::Quiet));
+  EXPECT_EQ(window->currentFile, good);
+  EXPECT_EQ(window->windowFilePath(), good);
+
+  const QString noShape = dir + "/outside.svg";
+  ASSERT_TRUE(glimtest::writeFile(noShape, "<svg width=\"128\" height=\"128\">"
+                                           "<path d=\"M 900 900 L 990 900 L 990 990 Z\"/></svg>"));
+  const struct {
+    QString open;      // opened before the batch, empty for none
+    bool removeAfter;  // the file goes before the batch starts
+    QString reason;
+  } cases[] = {{QString(), false, "No drawing is open; batch stopped."},
+               {good, true, "Could not open " + good + "; batch stopped."},
+               {noShape, false, "The drawing " + noShape + " has no shape; batch stopped."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason.toStdString());
+    window->currentFile.clear();
+    if (!c.open.isEmpty()) {
+      ASSERT_TRUE(window->openFile(c.open, FailureReport::Quiet));
+    }
+    if (c.removeAfter) {
+      ASSERT_TRUE(QFile::remove(c.open));
+    }
+    dialog->logTextEdit->clear();
+    dialog->startButton->click();
+    EXPECT_FALSE(dialog->isRunning());
+    EXPECT_TRUE(log().endsWith(c.reason)) << log().toStdString();
+    EXPECT_TRUE(dialog->startButton->isEnabled());
+    EXPECT_FALSE(window->evolveAction->isChecked());
+    // Nothing is saved, also once the iteration's time is over.
+    QTest::qWait(2500);
+    EXPECT_TRUE(QDir(dir).entryList({"glimout-*"}, QDir::Files).isEmpty());
+  }
 }
 
 }  // namespace

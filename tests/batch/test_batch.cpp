@@ -122,7 +122,8 @@ TEST_F(BatchProgram, HelpAndVersion) {
   for (const char* option :
        {"-o, --output DIR", "--prefix TEXT", "-n, --count K", "--first N", "--passes P",
         "--seconds S", "--fill", "--occupy", "--seed S", "--size WxH", "--level-set KIND",
-        "--png", "-q, --quiet", "-v, --verbose", "-h, --help", "--version"})
+        "--png", "--png-scale K", "--frames DIR", "--frame-every K", "-q, --quiet",
+        "-v, --verbose", "-h, --help", "--version"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   EXPECT_EQ(run("-h").out, help.out);
   EXPECT_FALSE(fs::exists(dir / "glimshape-out"));
@@ -142,7 +143,9 @@ TEST_F(BatchProgram, BadOptionsAreRefusedBeforeAnythingRuns) {
       "--size 128x",       "--size 12.5x10",    "--seed -1",        "--seed 1e3",
       "--level-set Foo",   "--first -1",        "--bogus",          "--output",
       "-q -v",             "--prefix a/b",      "--fill=yes",       "a.svg b.svg",
-      "--count 99999999999999999999", "--svg-reader fast"};
+      "--count 99999999999999999999", "--svg-reader fast", "--png-scale 0", "--png-scale 17",
+      "--frames=",         "--frame-every 2",   "--frames f --frame-every 0",
+      "--size 2048x64 --png-scale 9"};
   for (const char* arguments : cases) {
     const Outcome r = run(arguments);
     EXPECT_EQ(r.status, 2) << arguments;
@@ -341,6 +344,35 @@ TEST_F(BatchProgram, FailuresStopTheBatchAndLeaveNoClaimedFile) {
             "x\nglimshape-batch: interrupted; batch stopped, 0 of 1 files written\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(fs::is_empty(dir / "stop"));
+}
+
+TEST_F(BatchProgram, TimeLapseFramesFollowThePassesAndNeverReplaceAFile) {
+  // The loaded drawing, passes 2 and 4, the last pass (5), the occupied state.
+  const std::string common = " --passes 5 --frame-every 2 --frames fr --png-scale 1 --occupy " +
+                             quote(drawing);
+  Outcome r = run("-o out" + common);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected;
+  for (int f = 0; f < 5; ++f) expected += "fr/glimout-000000-000" + std::to_string(f) + ".png\n";
+  EXPECT_EQ(r.out, expected + "out/glimout-000000.svg\n");
+  unsigned width = 0, height = 0;
+  ASSERT_TRUE(pngSize(readFile(dir / "fr/glimout-000000-0004.png"), width, height));
+  EXPECT_EQ(width, 128u);
+  EXPECT_EQ(height, 128u);
+  // The drawing grows: the first and the last frame differ, passes 2 and 4 too.
+  EXPECT_TRUE(readFile(dir / "fr/glimout-000000-0000.png") != readFile(dir / "fr/glimout-000000-0004.png"));
+  EXPECT_TRUE(readFile(dir / "fr/glimout-000000-0001.png") != readFile(dir / "fr/glimout-000000-0002.png"));
+
+  // A frame of the next number exists already: it is kept, the others are written, and the
+  // run reports the failure.
+  writeFile(dir / "fr/glimout-000001-0002.png", "keep");
+  r = run("-o out" + common);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("glimout-000001-0002.png: the file exists already"), std::string::npos) << r.err;
+  EXPECT_EQ(readFile(dir / "fr/glimout-000001-0002.png"), "keep");
+  EXPECT_TRUE(fs::exists(dir / "fr/glimout-000001-0001.png"));
+  EXPECT_TRUE(fs::exists(dir / "fr/glimout-000001-0004.png"));
+  EXPECT_TRUE(fs::exists(dir / "out/glimout-000001.svg"));
 }
 
 TEST(NormaliseSvgIds, RenumbersCairoIdsByFirstAppearanceAndNothingElse) {
