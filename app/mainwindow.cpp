@@ -33,8 +33,8 @@
 #include "evolver/picture.h"
 #include "evolver/timelapse.h"
 #include "settings/glimshapesettings.h"
-#include "settings/optionswidget.h"
-#include "settings/selectedshapewidget.h"
+#include "app/panels/optionswidget.h"
+#include "app/panels/selectedshapewidget.h"
 
 MainWindow::MainWindow() : QMainWindow(nullptr) {
   multipleEvolutions = new MultipleEvolutions(this);

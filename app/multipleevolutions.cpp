@@ -19,7 +19,7 @@
 
 #include "app/mainwindow.h"
 #include "evolver/evolver.h"
-#include "settings/formloader.h"
+#include "app/panels/formloader.h"
 
 namespace {
 

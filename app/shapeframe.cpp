@@ -14,7 +14,7 @@
 
 #include "evolver/evolver.h"
 #include "settings/glimshapesettings.h"
-#include "settings/selectedshapewidget.h"
+#include "app/panels/selectedshapewidget.h"
 
 ShapeFrame::ShapeFrame(QWidget* parent)
     : QOpenGLWidget(parent), evolver(std::make_unique<ZazizEvozuEvolver>()) {

@@ -10,7 +10,7 @@
 #include <QSurfaceFormat>
 
 #include "settings/glimshapesettings.h"
-#include "settings/settings.h"
+#include "app/panels/settings.h"
 
 namespace {
 

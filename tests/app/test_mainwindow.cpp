@@ -28,8 +28,8 @@
 
 #include "app/multipleevolutions.h"
 #include "app/shapeframe.h"
-#include "settings/optionswidget.h"
-#include "settings/selectedshapewidget.h"
+#include "app/panels/optionswidget.h"
+#include "app/panels/selectedshapewidget.h"
 #include "app_testing.h"
 #include "evolver/evolver.h"
 #include "settings/glimshapesettings.h"

@@ -17,7 +17,7 @@
 #include "app/mainwindow.h"
 #include "app_testing.h"
 #include "evolver/evolver.h"
-#include "settings/selectedshapewidget.h"
+#include "app/panels/selectedshapewidget.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: loadForm, which builds a panel's widgets from a Qt Designer form in the resources.
-#ifndef GLIM_SETTINGS_FORMLOADER_H
-#define GLIM_SETTINGS_FORMLOADER_H
+#ifndef GLIM_APP_PANELS_FORMLOADER_H
+#define GLIM_APP_PANELS_FORMLOADER_H
 
 #include <QString>
 

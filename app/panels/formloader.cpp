@@ -1,6 +1,6 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: loading Designer forms from the resources with the form builder.
-#include "settings/formloader.h"
+#include "app/panels/formloader.h"
 
 #include <QFile>
 #include <QSize>

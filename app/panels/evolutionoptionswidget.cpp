@@ -1,6 +1,6 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: building and binding the motion-model editor and drawing its noise preview.
-#include "settings/evolutionoptionswidget.h"
+#include "app/panels/evolutionoptionswidget.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "settings/evolutiondistribution.h"
-#include "settings/formloader.h"
+#include "app/panels/formloader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // glimshape — tests
 // Purpose: SelectedShapeWidget shows a picked shape without changing it, changes it under the
 // shape mutex, and shows a hint when no shape is picked.
-#include "settings/selectedshapewidget.h"
+#include "app/panels/selectedshapewidget.h"
 
 #include <gtest/gtest.h>
 

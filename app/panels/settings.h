@@ -1,7 +1,7 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: Settings, the transfer of GlimShapeSettings to and from the platform settings store.
-#ifndef GLIM_SETTINGS_SETTINGS_H
-#define GLIM_SETTINGS_SETTINGS_H
+#ifndef GLIM_APP_PANELS_SETTINGS_H
+#define GLIM_APP_PANELS_SETTINGS_H
 
 class QSettings;
 

@@ -1,7 +1,7 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: building and binding the current-shape panel; shape changes under the
 // evolver's mutex.
-#include "settings/selectedshapewidget.h"
+#include "app/panels/selectedshapewidget.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "settings/formloader.h"
+#include "app/panels/formloader.h"
 #include "shapes/zazizevozubase.h"
 
 SelectedShapeWidget::SelectedShapeWidget(QWidget* parent) : QDockWidget(parent) {

@@ -1,8 +1,8 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: OptionsWidget, the options window: canvas size, level-set kind and the list of
 // motion-model distributions.
-#ifndef GLIM_SETTINGS_OPTIONSWIDGET_H
-#define GLIM_SETTINGS_OPTIONSWIDGET_H
+#ifndef GLIM_APP_PANELS_OPTIONSWIDGET_H
+#define GLIM_APP_PANELS_OPTIONSWIDGET_H
 
 #include <QWidget>
 

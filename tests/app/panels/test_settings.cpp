@@ -1,6 +1,6 @@
 // glimshape — tests
 // Purpose: Settings, the transfer between GlimShapeSettings and a private settings store.
-#include "settings/settings.h"
+#include "app/panels/settings.h"
 
 #include <gtest/gtest.h>
 

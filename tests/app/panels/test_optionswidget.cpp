@@ -1,7 +1,7 @@
 // glimshape — tests
 // Purpose: OptionsWidget shows and edits the settings: sizes, level-set kind and the list of
 // motion models (with the modal editor).
-#include "settings/optionswidget.h"
+#include "app/panels/optionswidget.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include <functional>
 
 #include "common/qt_application.h"
-#include "settings/evolutionoptionswidget.h"
+#include "app/panels/evolutionoptionswidget.h"
 #include "settings/glimshapesettings.h"
 
 namespace {

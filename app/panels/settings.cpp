@@ -1,6 +1,6 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: reading and writing the four persistent settings keys, with stored sizes checked.
-#include "settings/settings.h"
+#include "app/panels/settings.h"
 
 #include <QSettings>
 #include <QString>

@@ -1,6 +1,6 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: building and binding the options window.
-#include "settings/optionswidget.h"
+#include "app/panels/optionswidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,8 +13,8 @@
 
 #include <cstdio>
 
-#include "settings/evolutionoptionswidget.h"
-#include "settings/formloader.h"
+#include "app/panels/evolutionoptionswidget.h"
+#include "app/panels/formloader.h"
 #include "settings/glimshapesettings.h"
 
 OptionsWidget::OptionsWidget(QWidget* parent) : QWidget(parent) {

@@ -1,7 +1,7 @@
 // glimshape — tests
 // Purpose: the Designer forms load from the resources and hold every widget the panels and
 // the batch dialog bind, with the stated ranges, defaults and texts.
-#include "settings/formloader.h"
+#include "app/panels/formloader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: EvolutionOptionsWidget, the editor of one motion-model record with a preview of
 // its noise.
-#ifndef GLIM_SETTINGS_EVOLUTIONOPTIONSWIDGET_H
-#define GLIM_SETTINGS_EVOLUTIONOPTIONSWIDGET_H
+#ifndef GLIM_APP_PANELS_EVOLUTIONOPTIONSWIDGET_H
+#define GLIM_APP_PANELS_EVOLUTIONOPTIONSWIDGET_H
 
 #include <QDialog>
 #include <QImage>

@@ -1,7 +1,7 @@
 // glimshape — tests
 // Purpose: EvolutionOptionsWidget: the record shown and copied back, the noise type taken at
 // once, and the 256 × 128 preview against the stiffness image it pictures.
-#include "settings/evolutionoptionswidget.h"
+#include "app/panels/evolutionoptionswidget.h"
 
 #include <gtest/gtest.h>
 

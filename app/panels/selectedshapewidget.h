@@ -1,8 +1,8 @@
-// glimshape — settings
+// glimshape — app panels
 // Purpose: SelectedShapeWidget, the dock that shows and changes the picked shape's speed,
 // stiffness, motion method and noise type.
-#ifndef GLIM_SETTINGS_SELECTEDSHAPEWIDGET_H
-#define GLIM_SETTINGS_SELECTEDSHAPEWIDGET_H
+#ifndef GLIM_APP_PANELS_SELECTEDSHAPEWIDGET_H
+#define GLIM_APP_PANELS_SELECTEDSHAPEWIDGET_H
 
 #include <QDockWidget>
 
