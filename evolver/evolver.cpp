@@ -46,6 +46,9 @@ void ZazizEvozuEvolver::start() {
   if (worker.joinable()) worker.join();
   passCount.store(0);
   runComplete.store(false);
+  runPass = 0;
+  runShape = 0;
+  runInterrupted = false;
   // Set before the thread exists, so its first check cannot read it as cleared.
   runFlag.store(true);
   worker = std::thread(s_moveShapes, this);
@@ -55,6 +58,19 @@ void ZazizEvozuEvolver::stop() {
   std::lock_guard<std::mutex> lock(workerMutex);
   runFlag.store(false);
   if (worker.joinable()) worker.join();
+}
+
+bool ZazizEvozuEvolver::resume() {
+  std::lock_guard<std::mutex> lock(workerMutex);
+  // The flag is cleared only here under the lock, by stop and start, which join the worker
+  // before they let go: while it is clear no worker writes the run's position.
+  if (runFlag.load() || !runInterrupted) return false;
+  if (worker.joinable()) worker.join();
+  runInterrupted = false;
+  runComplete.store(false);
+  runFlag.store(true);
+  worker = std::thread(s_moveShapes, this);
+  return true;
 }
 
 bool ZazizEvozuEvolver::running() const { return runFlag.load(); }
@@ -70,25 +86,31 @@ void* ZazizEvozuEvolver::s_moveShapes(void* evolver) {
 }
 
 void ZazizEvozuEvolver::moveShapes() {
-  int bound = iterations;
-  if (!runFlag.load()) return;
-  if (bound <= 0) {
-    runComplete.store(true);
-    return;
-  }
-  for (int pass = 0;; ++pass) {
-    // The list's size is read again after every step.
-    for (std::size_t i = 0; stepShape(i); ++i) {
+  int pass = runPass;
+  std::size_t i = runShape;
+  for (;;) {
+    // The bound is read again for every pass.
+    if (pass >= iterations) {
+      runComplete.store(true);
+      return;
+    }
+    // The list's size is read again after every step. The stop request is looked at before
+    // every step, so that a stop (which every canvas command begins with) waits for one
+    // shape step rather than the rest of a pass.
+    for (;; ++i) {
+      if (!runFlag.load()) {
+        runPass = pass;
+        runShape = i;
+        runInterrupted = true;
+        return;
+      }
+      if (!stepShape(i)) break;
       // Lets a paint waiting for the mutex in between steps.
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     passCount.store(pass + 1);
-    bound = iterations;
-    if (pass + 1 >= bound) {
-      runComplete.store(true);
-      return;
-    }
-    if (!runFlag.load()) return;
+    ++pass;
+    i = 0;
   }
 }
 
@@ -143,6 +165,11 @@ void ZazizEvozuEvolver::setPolygonFreeze(bool frozen) {
 
 void ZazizEvozuEvolver::setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes) {
   stop();
+  {
+    // A run of the old drawing does not go on over the new one.
+    std::lock_guard<std::mutex> lock(workerMutex);
+    runInterrupted = false;
+  }
   std::lock_guard<std::mutex> lock(mutex);
   shapes.swap(newShapes);
 }

@@ -43,16 +43,30 @@ class ZazizEvozuEvolver {
 
   // --- Worker ---------------------------------------------------------------------------
 
-  /// @brief Starts a fresh run of `iterations` passes on a new worker thread.
+  /// @brief Starts a fresh run of `iterations` passes on a new worker thread, from the
+  /// first shape with the pass count at 0.
   ///
   /// A worker that is still running (or has finished but not been joined) is stopped and
-  /// joined first, so a run in progress ends after its current pass.
+  /// joined first, so a run in progress ends after its current shape step.
   void start();
 
-  /// @brief Asks the worker to end after its current pass and waits for it.
+  /// @brief Asks the worker to end after its current shape step and waits for it.
   ///
-  /// Returns at once when no worker is held; calling it twice is harmless.
+  /// The worker looks at the request before every shape step, so a stop waits for one
+  /// step at most. A run that was still making passes is remembered as interrupted at the
+  /// shape it would have moved next, for `resume`. Returns at once when no worker is held;
+  /// calling it twice is harmless (the interrupted run stays remembered).
   void stop();
+
+  /// @brief Continues the run the last `stop` interrupted, on a new worker thread: at the
+  /// shape after the last one moved, in the same pass, with the pass count kept.
+  ///
+  /// Commands that stop the worker for their work and put it back call this, so that the
+  /// run goes on rather than starting over.
+  /// @return false, doing nothing, when no interrupted run is remembered: none was
+  ///         started, the run had made all its passes, a worker runs, or the run was
+  ///         already resumed or replaced (`start`, `setShapes`, loading a drawing).
+  bool resume();
 
   /// @brief True from `start` until the next `stop`, also after the run has made its last
   /// pass by itself (see `isRunComplete`).
@@ -74,7 +88,8 @@ class ZazizEvozuEvolver {
 
   /// @brief The worker loop: up to `iterations` passes; in each, every shape in list order
   /// has the mask rebuilt from the others (`updateMask`) and moves its speed (truncated)
-  /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed between passes.
+  /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed before every
+  /// shape step. Begins where `start` (the first shape of pass 0) or `resume` put the run.
   void moveShapes();
 
   /// @brief One pass of the worker loop on the calling thread, without the sleeps: every
@@ -104,8 +119,9 @@ class ZazizEvozuEvolver {
   /// while a worker runs and the view draws.
   void setPolygonFreeze(bool frozen);
 
-  /// @brief Replaces the whole shape list. Stops the worker first (it is not restarted) and
-  /// swaps the list under `mutex`; the mask is not rebuilt (call `updateMask(-1)`).
+  /// @brief Replaces the whole shape list. Stops the worker first (it is not restarted, and
+  /// an interrupted run is forgotten) and swaps the list under `mutex`; the mask is not
+  /// rebuilt (call `updateMask(-1)`).
   /// @param newShapes the shapes in document order; no entry may be null.
   void setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes);
 
@@ -247,6 +263,12 @@ class ZazizEvozuEvolver {
   std::atomic<bool> runFlag{false};
   std::atomic<int> passCount{0};
   std::atomic<bool> runComplete{false};
+  // Where the worker begins (start: the first shape of pass 0; resume: where a stop left the
+  // run) and, when it left because of a stop, where the run stands. Written by start and
+  // resume before the thread exists and by the worker before it ends; read after the join.
+  int runPass = 0;
+  std::size_t runShape = 0;
+  bool runInterrupted = false;
   // The document scale and image size, kept from one load to the next.
   SvgReader svgReader;
 
