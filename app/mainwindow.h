@@ -27,7 +27,9 @@ enum class FailureReport {
 ///
 /// The Evolve action's check means "the worker should run". Every command that stops the
 /// worker either restores it to match the action or unchecks the action, so the two never
-/// disagree once a command has returned.
+/// disagree once a command has returned. The commands themselves are the evolver's
+/// (`fillCommand`, `resetCommand`, `closerCommand`, `occupyCommand`, `unfreezeCommand`);
+/// with Evolve checked, Fill and Reset let a run they interrupted go on where it stood.
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
@@ -39,14 +41,15 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   /// @brief Loads an SVG drawing in place of the current one and remembers its path for
-  /// `reload`. The worker is stopped around the load and restarted when Evolve is checked.
+  /// `reload`. The worker is stopped around the load; with Evolve checked a fresh run
+  /// starts (or, when the file could not be read, the run goes on where it stood).
   /// @param path file name; handed to the reader in the local 8-bit encoding.
   /// A readable drawing with no shape, or with outlines left out over the drawing's shape
   /// bound, is opened and, with `FailureReport::MessageBox`, a box says so.
   /// @return whether the drawing was read.
   bool openFile(const QString& path, FailureReport report = FailureReport::MessageBox);
-  /// @brief Writes the drawing as SVG. The worker is stopped around the save and
-  /// restarted when Evolve is checked.
+  /// @brief Writes the drawing as SVG. The worker is stopped around the save; with Evolve
+  /// checked its run then goes on where it stood.
   /// @return whether the file was written.
   bool saveFile(const QString& path, FailureReport report = FailureReport::MessageBox);
   /// Checks / unchecks Evolve; its toggle starts or stops the worker.
@@ -97,7 +100,7 @@ class MainWindow : public QMainWindow {
   void createToolBars();
   /// Stops the worker and clears the panel's shape before the shape list changes.
   void stopWorker();
-  /// Restarts the worker when Evolve is checked.
+  /// Starts a fresh run when Evolve is checked.
   void restoreWorker();
   void reportFailure(const QString& title, const QString& text);
   void updateStatus();

@@ -76,7 +76,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // One run of the worker, ended by its pass limit or by the time limit, whichever comes first.
-// The worker notices a stop between passes, so a time limit ends after the current pass.
+// The worker notices a stop before every shape step, so a time limit ends after the current
+// shape step.
 EvolveResult evolve(ZazizEvozuEvolver& evolver, const BatchOptions& options, ProgressBar& bar) {
   evolver.iterations = options.passes > 0 ? options.passes : std::numeric_limits<int>::max();
   const auto start = std::chrono::steady_clock::now();
@@ -295,16 +296,13 @@ bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, in
   evolve(evolver, options, bar);
   if (options.fill) {
     bar.phase(i, "filling");
-    evolver.fillHoles(30, 2);
-    evolver.fillHoles(10, 1);
-    evolver.fillHoles(5, 1);
+    evolver.fillCommand(ZazizEvozuEvolver::WorkerAfter::Stopped);
     bar.phase(i, "evolving after fill");
     evolve(evolver, options, bar);
   }
   if (options.occupy) {
     bar.phase(i, "occupying");
-    evolver.setPolygonFreeze(true);
-    evolver.occupySpace();
+    evolver.occupyCommand();
   }
   return true;
 }

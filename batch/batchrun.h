@@ -56,7 +56,8 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, st
 
 /// @brief One iteration up to its save: reload the drawing (fresh shapes), evolve, and as the
 /// options ask fill the holes and evolve once more (as the batch dialog's fill does), then let
-/// the shapes occupy the free space (polygons frozen first).
+/// the shapes occupy the free space: the evolver's Fill and Occupy commands, as the window
+/// runs them.
 /// @param iteration 0-based, for the progress report.
 /// @return false when the drawing cannot be loaded or holds no valid shape.
 bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, int iteration,
@@ -74,8 +75,8 @@ struct BatchStreams {
   bool interactive = false;
 };
 
-/// @brief Asks a running batch to end: the current evolution stops after its pass and the
-/// batch ends before its next save. Safe to call from a signal handler.
+/// @brief Asks a running batch to end: the current evolution stops after its current shape
+/// step and the batch ends before its next save. Safe to call from a signal handler.
 void requestStop();
 
 /// @brief Runs the whole batch described by the options (the input already resolved to a

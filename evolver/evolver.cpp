@@ -160,7 +160,12 @@ void ZazizEvozuEvolver::reset() {
 
 void ZazizEvozuEvolver::setPolygonFreeze(bool frozen) {
   std::lock_guard<std::mutex> lock(mutex);
-  for (const std::shared_ptr<ZazizEvozuBase>& shape : shapes) shape->polygonsFrozen = frozen;
+  for (const std::shared_ptr<ZazizEvozuBase>& shape : shapes) {
+    // A shape's polygons are otherwise refreshed only when it is drawn: frozen unrefreshed,
+    // they would keep an outline long gone, or none at all.
+    if (frozen && !shape->polygonsFrozen) shape->updatePolygons();
+    shape->polygonsFrozen = frozen;
+  }
 }
 
 void ZazizEvozuEvolver::setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes) {
@@ -173,6 +178,35 @@ void ZazizEvozuEvolver::setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> n
   std::lock_guard<std::mutex> lock(mutex);
   shapes.swap(newShapes);
 }
+
+bool ZazizEvozuEvolver::fillCommand(WorkerAfter after) {
+  stop();
+  fillHoles(30, 2);
+  fillHoles(10, 1);
+  fillHoles(5, 1);
+  return after == WorkerAfter::Resumed && resume();
+}
+
+bool ZazizEvozuEvolver::resetCommand(WorkerAfter after) {
+  stop();
+  reset();
+  return after == WorkerAfter::Resumed && resume();
+}
+
+void ZazizEvozuEvolver::closerCommand() {
+  stop();
+  setPolygonFreeze(true);
+  moveExplicit();
+  moveExplicit();
+}
+
+void ZazizEvozuEvolver::occupyCommand() {
+  stop();
+  setPolygonFreeze(true);
+  occupySpace();
+}
+
+void ZazizEvozuEvolver::unfreezeCommand() { setPolygonFreeze(false); }
 
 void ZazizEvozuEvolver::drawGL() {
   glEnable(GL_BLEND);

@@ -28,12 +28,19 @@
 /// then sleeps 100 µs, so a paint gets in between steps. Operations that replace or grow the
 /// shape list stop the worker first.
 ///
-/// @warning Never call `start`, `stop`, `setShapes`, `reset`, `setPolygonFreeze`, `drawGL`,
-///          `hit`, `getSimpleTextRepresentation` or the canvas operations (`getCloseImage`,
-///          `moveExplicit`, `occupySpace`, `fillHoles`) while holding `mutex`: they take it
-///          (or wait for a worker that needs it) themselves.
+/// @warning Never call `start`, `stop`, `resume`, `setShapes`, `reset`, `setPolygonFreeze`,
+///          `drawGL`, `hit`, `getSimpleTextRepresentation`, the canvas operations
+///          (`getCloseImage`, `moveExplicit`, `occupySpace`, `fillHoles`) or the canvas
+///          commands while holding `mutex`: they take it (or wait for a worker that needs it)
+///          themselves.
 class ZazizEvozuEvolver {
  public:
+  /// @brief What a canvas command leaves the worker doing.
+  enum class WorkerAfter {
+    Stopped,  ///< stopped, whatever it was doing before (glimshape-batch, Evolve unchecked)
+    Resumed   ///< a run the command interrupted continues where it stood (see `resume`)
+  };
+
   /// An empty drawing: no shapes, a 1 × 1 obstacle grid holding 0.0, an empty mask.
   ZazizEvozuEvolver();
   /// Stops and joins the worker, if any.
@@ -117,6 +124,10 @@ class ZazizEvozuEvolver {
 
   /// @brief Sets every shape's polygons-frozen flag. Takes `mutex`, so it may be called
   /// while a worker runs and the view draws.
+  ///
+  /// Freezing keeps what is current: a shape not frozen yet has its polygons recomputed
+  /// from its level set first (only drawing would do it otherwise, and nothing draws in
+  /// glimshape-batch).
   void setPolygonFreeze(bool frozen);
 
   /// @brief Replaces the whole shape list. Stops the worker first (it is not restarted, and
@@ -124,6 +135,33 @@ class ZazizEvozuEvolver {
   /// rebuilt (call `updateMask(-1)`).
   /// @param newShapes the shapes in document order; no entry may be null.
   void setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes);
+
+  // --- Canvas commands --------------------------------------------------------------------
+  // Each carries the whole sequence of one command of the window's tool bar; the window,
+  // its batch dialog and glimshape-batch call these and nothing else.
+
+  /// @brief Fill: stops the worker, then fills the holes three times, coarse to fine:
+  /// regions of more than 30 pixels after shrinking by 2 (so that narrow gaps between
+  /// shapes are not taken for holes), then more than 10 and more than 5 after shrinking
+  /// by 1 (see `fillHoles`).
+  /// @param after whether a run the stop interrupted continues afterwards.
+  /// @return whether a run was resumed.
+  bool fillCommand(WorkerAfter after);
+  /// @brief Reset: stops the worker and resets every shape (`reset`).
+  /// @param after whether a run the stop interrupted continues afterwards.
+  /// @return whether a run was resumed.
+  bool resetCommand(WorkerAfter after);
+  /// @brief Closer: stops the worker, freezes the polygons as they are now
+  /// (`setPolygonFreeze`) and pulls facing outlines together by two explicit steps
+  /// (`moveExplicit`). The worker stays stopped.
+  void closerCommand();
+  /// @brief Occupy: stops the worker, freezes the polygons as they are now
+  /// (`setPolygonFreeze`) and lets every shape take up the free space around it
+  /// (`occupySpace`). The worker stays stopped.
+  void occupyCommand();
+  /// @brief Unfreeze: the polygons follow their level sets again. The worker is neither
+  /// stopped nor started.
+  void unfreezeCommand();
 
   // --- Output and picking ---------------------------------------------------------------
 
@@ -213,8 +251,10 @@ class ZazizEvozuEvolver {
   ///
   /// Each shape's inside is dilated by 3 pixels, smoothed by one curvature step, and the
   /// outline (closed along the canvas border) is cut against every other shape's current
-  /// polygons; it replaces the shape's points and polygons, its level set is kept. Equal
-  /// stiffness goes in list order, a stiffness that is not a number last. Takes `mutex`.
+  /// polygons; joined with the shape's own current polygons, it replaces the shape's points
+  /// and polygons, its level set is kept. A shape thus never loses its own inside, even
+  /// where a neighbour's outline reaches into it. Equal stiffness goes in list order, a
+  /// stiffness that is not a number last. Takes `mutex`.
   /// @warning An outline the clipper refuses (bad indices, non-finite points) is not cut
   ///          against.
   void occupySpace();

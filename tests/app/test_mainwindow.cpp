@@ -287,16 +287,18 @@ TEST_F(MainWindowTest, OpenAndSaveRestoreTheWorkerToMatchEvolve) {
   EXPECT_EQ(window->findChildren<QMessageBox*>().size(), 1);
 }
 
-TEST_F(MainWindowTest, FillWhileEvolvingRestartsAFreshRun) {
+// Fill, Reset and a save go on with the run they interrupt, the pass count kept.
+TEST_F(MainWindowTest, FillResetAndSaveWhileEvolvingContinueTheRun) {
   ASSERT_TRUE(window->openFile(glimtest::exampleDrawing()));
   window->startEvolution();
   ASSERT_TRUE(waitForPasses(5));
-  const int before = evolver().getPassCount();
-  action("fillAction")->trigger();
-  EXPECT_TRUE(window->evolveAction->isChecked());
-  EXPECT_TRUE(evolver().running());
-  EXPECT_LT(evolver().getPassCount(), before);
-  EXPECT_FALSE(evolver().isRunComplete());
+  for (const char* name : {"fillAction", "resetAction", "save"}) {
+    const int before = evolver().getPassCount();
+    if (action(name)) action(name)->trigger();
+    else EXPECT_TRUE(window->saveFile(glimtest::scratchDir("continue") + "/glim.svg"));
+    EXPECT_TRUE(window->evolveAction->isChecked() && evolver().running()) << name;
+    EXPECT_TRUE(evolver().getPassCount() >= before && !evolver().isRunComplete()) << name;
+  }
 }
 
 TEST_F(MainWindowTest, CloserAndOccupyUncheckEvolveAndFreezeTheOutlines) {

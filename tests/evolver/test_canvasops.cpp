@@ -30,6 +30,12 @@ class CanvasOps : public ::testing::Test {
   void SetUp() override { glimtest::quietShapeSettings(); }
 };
 
+/// The same cases for each level-set kind.
+class CanvasKinds : public ::testing::TestWithParam<const char*> {
+  void SetUp() override { glimtest::quietShapeSettings(GetParam()); }
+};
+INSTANTIATE_TEST_SUITE_P(Kinds, CanvasKinds, ::testing::Values("RectLevelSet", "SparseLevelSet", "FullLevelSet"));
+
 /// Even-odd inside test over all loops (ray towards +x).
 bool inside(const Points& points, const Loops& loops, double x, double y) {
   bool in = false;
@@ -269,6 +275,23 @@ TEST_F(CanvasOps, OccupyGivesTheGapToTheLessStiffShape) {
     EXPECT_TRUE(inside(l, farX, 64.0));
     EXPECT_LT(sampledArea(w, &l), 0.5);
   }
+}
+
+// Occupy freezes the current outlines though nothing drew them (as in glimshape-batch), and
+// never takes a shape's own inside (the least stiff box reaches 3 pixels into the next).
+TEST_P(CanvasKinds, OccupyKeepsAllThatEveryShapeHad) {
+  const int columns[3][2] = {{10, 29}, {27, 50}, {56, 80}};
+  ZazizEvozuEvolver evolver;
+  for (const auto& c : columns)
+    evolver.shapes.push_back(ZazizEvozuBase::create(Polygon(), maskOf(kSize, kSize, [&](int x, int y) {
+      return x >= c[0] && x <= c[1] && y >= 20 && y < 60;
+    })));
+  for (int i = 0; i < 3; ++i) evolver.shapes[i]->stiffness = 0.1 * (i + 1);
+  evolver.occupyCommand();
+  for (int i = 0; i < 3; ++i)
+    for (int y = 20; y < 60; ++y)
+      for (int x = columns[i][0]; x <= columns[i][1]; ++x)
+        ASSERT_TRUE(inside(*evolver.shapes[i], x, y)) << "shape " << i << " lost " << x << "," << y;
 }
 
 TEST_F(CanvasOps, OccupyClosesBorderShapesAlongTheCanvasAndDoesNotGrowTwice) {
