@@ -224,10 +224,16 @@ class ZazizEvozuEvolver {
   // --- Canvas operations (run with no worker present) -----------------------------------
 
   /// @brief Canvas-size image, two channels: the indices of the shapes with the smallest and
-  /// the second smallest level-set value at each pixel (ties to the earlier shape; a pixel
-  /// only one shape reached keeps 0 in channel 1). Takes `mutex`.
+  /// the second smallest level-set value at each pixel (ties to the earlier shape). Takes
+  /// `mutex`.
+  ///
+  /// Only the cells a shape stores (`have`) take part: beyond its rectangle or off its band
+  /// a shape reads a stand-in value (1.0 or 0.0) that says nothing about the distance. A
+  /// channel that fewer shapes reached holds `noShape`.
   /// @return an empty image when there are no shapes.
   vorn::Image<unsigned int> getCloseImage();
+  /// In the close image: no shape reached the pixel (or only one, in channel 1).
+  static constexpr unsigned int noShape = 0xffffffffu;
   /// @brief Pulls facing outlines together by moving the shapes' polygon points.
   ///
   /// A vertex is on the border between its shape and shape j when its pixel names exactly

@@ -80,7 +80,7 @@ int loopDistance(int p, int q, int m) {
 
 // ---- Closer ---------------------------------------------------------------------------
 
-TEST_F(CanvasOps, CloseImageNamesTheTwoNearestShapes) {
+TEST_P(CanvasKinds, CloseImageNamesTheTwoNearestShapes) {
   ZazizEvozuEvolver evolver;
   EXPECT_EQ(evolver.getCloseImage().getWidth(), 0);
   evolver.setShapes({boxShape(kSize, kSize, 10, 10, 29, 117), boxShape(kSize, kSize, 40, 10, 59, 117),
@@ -93,9 +93,11 @@ TEST_F(CanvasOps, CloseImageNamesTheTwoNearestShapes) {
     for (int x = 0; x < kSize; ++x) {
       std::vector<std::pair<float, unsigned int>> v;
       for (unsigned int s = 0; s < 3; ++s)
-        v.emplace_back(static_cast<float>(evolver.shapes[s]->get(x, y)), s);
+        if (evolver.shapes[s]->have(x, y))
+          v.emplace_back(static_cast<float>(evolver.shapes[s]->get(x, y)), s);
       std::stable_sort(v.begin(), v.end(),
                        [](const auto& a, const auto& b) { return a.first < b.first; });
+      v.resize(2, {0.0f, ZazizEvozuEvolver::noShape});
       ASSERT_EQ(close(x, y, 0), v[0].second) << x << "," << y;
       ASSERT_EQ(close(x, y, 1), v[1].second) << x << "," << y;
     }
@@ -124,15 +126,17 @@ TEST_F(CanvasOps, CloserLeavesAFivePixelGapAndSingleShapesAlone) {
   }
 }
 
-TEST_F(CanvasOps, CloserPullsATwoPixelGapTogether) {
+// A third shape lies off the sparse bands and beyond the rectangles of the pair.
+TEST_P(CanvasKinds, CloserPullsATwoPixelGapTogether) {
   ZazizEvozuEvolver evolver;
   // Facing outlines at x = 29.5 and x = 31.5, 120 rows long.
-  evolver.setShapes({boxShape(kSize, kSize, 10, 4, 29, 123), boxShape(kSize, kSize, 32, 4, 51, 123)});
+  evolver.setShapes({boxShape(kSize, kSize, 10, 4, 29, 123), boxShape(kSize, kSize, 32, 4, 51, 123),
+                     boxShape(kSize, kSize, 80, 4, 110, 123)});
   ZazizEvozuBase& a = *evolver.shapes[0];
   ZazizEvozuBase& b = *evolver.shapes[1];
   const Points a0 = a.points, b0 = b.points;
 
-  // Vertices matched in the step, found by brute force: with two shapes every vertex is a
+  // Vertices matched in the step, found by brute force: every vertex of the first shape is a
   // border vertex, matched when a vertex of the other lies within 3 pixels.
   auto matched = [](const Points& mine, const Points& theirs) {
     std::vector<bool> m(mine.size(), false);
