@@ -222,7 +222,7 @@ int ZazizEvozuEvolver::hit(double x, double y) {
     const int c = truncateToInt(shape.getWidth() * (x + 1.0) * 0.5);
     const int r = truncateToInt(shape.getHeight() * (y + 1.0) * 0.5);
     if (progressLinesEnabled()) std::printf("%d %d\n", c, r);
-    if (shape.have(c, r) && shape.get(c, r) < 0.0) return static_cast<int>(i);
+    if (shape.isInside(c, r)) return static_cast<int>(i);
   }
   return -1;
 }

@@ -169,8 +169,9 @@ class ZazizEvozuEvolver {
   /// `mutex`. Leaves blending on with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA).
   void drawGL();
 
-  /// @brief The index of the first shape in list order whose level set is negative at the
-  /// canvas pixel under world point (x, y), or -1.
+  /// @brief The index of the first shape in list order that holds the canvas pixel under
+  /// world point (x, y) (`ZazizEvozuBase::isInside`: inside as the free-space mask counts
+  /// it, so also deep inside a sparse shape, whose band does not store it), or -1.
   ///
   /// World -1 … 1 maps to pixels 0 … width (height), truncated; each tested pixel is
   /// printed as "%d %d" while progress lines are on. Holds `mutex`, since the worker may be

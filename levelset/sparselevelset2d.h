@@ -64,6 +64,15 @@ class SparseLevelSet2D : public LevelSet2D {
   /// @brief Whether the band stores (x, y); false outside the canvas.
   bool have(int x, int y) const override;
 
+  /// @brief Whether canvas cell (x, y) is inside by the scan-line fill over the band (the
+  /// rule by which a sparse shape marks the free-space mask): a stored cell by its own
+  /// value; any other cell takes the side of the nearest stored cell to its left in its
+  /// row (of the row's first cell when there is none); a row that stores no cell lies
+  /// farther than the band from the outline and takes the side of the first cell of the
+  /// nearest row above that stores one (below, for the leading rows). A value below 0 is
+  /// inside. False outside the canvas and for an empty band.
+  bool isInside(int x, int y) const;
+
   /// @brief Finite differences through `get` (value per pixel). At the first column (row)
   /// the backward and central differences fall back to the forward one, at the last column
   /// (row) the forward and central ones to the backward one.

@@ -77,6 +77,10 @@ class ZazizEvozu : public ZazizEvozuBase {
   /// cell (or the canvas edge) with that cell's value, so the unstored deep inside is
   /// marked too. Cells outside the mask or the grid are skipped.
   void markInsidePixels(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles) override;
+  /// @brief Whether `markInsidePixels` marks canvas cell (x, y). The sparse kind decides it
+  /// by the same scan-line fill, so that its deep inside, which the band does not store,
+  /// counts as inside.
+  bool isInside(int x, int y) const override;
   /// @brief Stores the name; "original" selects the kernel `move`, any other
   /// `move_speed_based`.
   void setEvolutionMethod(const std::string& name) override;

@@ -343,6 +343,17 @@ TEST_F(CanvasOps, OccupyClosesBorderShapesAlongTheCanvasAndDoesNotGrowTwice) {
   EXPECT_TRUE(empty.shapes.empty());
 }
 
+// Picked where the mask counts the shape: deep in a sparse ring along the left edge, too.
+TEST_P(CanvasKinds, HitPicksWhatTheMaskMarks) {
+  ZazizEvozuEvolver evolver;
+  evolver.setShapes({shapeOf(maskOf(kSize, kSize, [](int x, int y) { return std::abs(std::hypot(x - 8, y - 64) - 30) < 18; }))});
+  evolver.updateMask(-1);
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x)
+      ASSERT_EQ(evolver.hit((x + 0.5) * 2 / kSize - 1, (y + 0.5) * 2 / kSize - 1),
+                evolver.mask(x, y, 0) == 0 ? 0 : -1) << x << "," << y;
+}
+
 // ---- Fill -----------------------------------------------------------------------------
 
 TEST(FindHoles, LabelsFourConnectedRegionsInScanOrder) {
