@@ -73,6 +73,14 @@ class SparseLevelSet2D : public LevelSet2D {
   /// inside. False outside the canvas and for an empty band.
   bool isInside(int x, int y) const;
 
+  /// @brief The stored value, or for a cell the band does not store −constructionBand when
+  /// it is inside (`isInside`) and +constructionBand when it is outside.
+  ///
+  /// For a level set as constructed, every cell nearer the outline than
+  /// `constructionBand` is stored, so this is the nearest value on the right side; `get`
+  /// reads 0.0 there, which lies on the outline itself.
+  double getOrBandEdge(int x, int y) const;
+
   /// @brief Finite differences through `get` (value per pixel). At the first column (row)
   /// the backward and central differences fall back to the forward one, at the last column
   /// (row) the forward and central ones to the backward one.

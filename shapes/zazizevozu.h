@@ -24,7 +24,8 @@
 ///
 /// Where the kinds store nothing they read differently: the rectangle kind reads 1.0
 /// (outside) beyond its rectangle, the sparse kind 0.0 off its band. The kernels sample the
-/// initial level set there, so the same shape grows at different rates in the three kinds.
+/// initial level set there (the sparse one as its band edge on the cell's side, see
+/// `initialValue`), so the same shape grows at different rates in the three kinds.
 template <class LevelSetT>
 class ZazizEvozu : public ZazizEvozuBase {
  public:
