@@ -203,10 +203,12 @@ TEST_F(CanvasOps, CloserIgnoresVerticesOffTheCanvas) {
   right.points[0] = {-1.5, 4.0};
   right.points[1] = {std::numeric_limits<double>::quiet_NaN(), 64.0};
   right.points[2] = {kSize + 0.5, 64.0};
+  right.points[3] = {kSize + 0.5, kSize - 0.5};  // its pixel would lie past the close image
   const Points before = right.points;
   printed([&] { evolver.moveExplicit(); });
   EXPECT_EQ(right.points[0], before[0]);
   EXPECT_EQ(right.points[2], before[2]);
+  EXPECT_EQ(right.points[3], before[3]);
 }
 
 TEST_F(CanvasOps, OffsetSmoothingIsACyclicFivePointAverage) {
@@ -447,6 +449,23 @@ TEST_F(CanvasOps, FillTakesRegionsAboveTheSizeAfterShrinking) {
     ZazizEvozuEvolver evolver;  // no drawing: nothing to fill
     evolver.fillHoles(0, 0);
     EXPECT_TRUE(evolver.shapes.empty());
+  }
+}
+
+// Two 12 × 12 holes joined through a 3-pixel opening in the 2-pixel wall between them. The
+// Fill command's first call (shrinking by 2) parts them into two shapes of 8 × 8; of the rest,
+// shrinking by 1 leaves 4 pixels of the opening, too few for the later calls. Shrinking by 1
+// alone would keep the holes one region, filled by one shape.
+TEST_F(CanvasOps, FillPartsHolesJoinedThroughATwoPixelGap) {
+  ZazizEvozuEvolver evolver;
+  canvasWithHoles(evolver, [](int x, int y) {
+    return y >= 20 && y < 32 && x >= 20 && x < 46 && (x < 32 || x >= 34 || (y >= 24 && y < 27));
+  });
+  EXPECT_FALSE(evolver.fillCommand(ZazizEvozuEvolver::WorkerAfter::Resumed));
+  ASSERT_EQ(evolver.shapes.size(), 3u);
+  for (std::size_t i = 1; i < 3; ++i) {
+    const vorn::Image<unsigned char> in = evolver.shapes[i]->getBinaryImage();
+    EXPECT_EQ(std::count(in.getDataPtr(), in.getDataPtr() + kSize * kSize, 255), 64);
   }
 }
 
