@@ -110,9 +110,17 @@ TEST_F(MainWindowTest, EvolveRunsTheWorkerAndTheViewChanges) {
   window->evolveAction->trigger();
   EXPECT_TRUE(window->evolveAction->isChecked());
   EXPECT_TRUE(evolver().running());
-  ASSERT_TRUE(waitForPasses(3));
-  EXPECT_TRUE(window->statusText().startsWith("Evolving: pass ")) << window->statusText().toStdString();
-  EXPECT_TRUE(window->statusText().endsWith(" of 150"));
+  // The pass under way counts from 1, the first one too.
+  for (const int passes : {0, 3}) {
+    ASSERT_TRUE(waitForPasses(passes));
+    int done = -1;
+    QString text;
+    while (done != evolver().getPassCount()) {
+      done = evolver().getPassCount();
+      text = window->statusText();
+    }
+    EXPECT_EQ(text, QStringLiteral("Evolving: pass %1 of 150").arg(done + 1));
+  }
 
   // The repaint timer shows the moved outlines without any request.
   QTest::qWait(3 * ShapeFrame::kRepaintInterval);
