@@ -49,6 +49,7 @@ void ZazizEvozuEvolver::start() {
   runPass = 0;
   runShape = 0;
   runInterrupted = false;
+  runFinishedAtStop = false;
   // Set before the thread exists, so its first check cannot read it as cleared.
   runFlag.store(true);
   worker = std::thread(s_moveShapes, this);
@@ -56,15 +57,23 @@ void ZazizEvozuEvolver::start() {
 
 void ZazizEvozuEvolver::stop() {
   std::lock_guard<std::mutex> lock(workerMutex);
-  runFlag.store(false);
+  const bool held = runFlag.exchange(false);
   if (worker.joinable()) worker.join();
+  if (held) runFinishedAtStop = runComplete.load() && !runInterrupted;
 }
 
 bool ZazizEvozuEvolver::resume() {
   std::lock_guard<std::mutex> lock(workerMutex);
   // The flag is cleared only here under the lock, by stop and start, which join the worker
   // before they let go: while it is clear no worker writes the run's position.
-  if (runFlag.load() || !runInterrupted) return false;
+  if (runFlag.load()) return false;
+  if (runFinishedAtStop) {
+    // Nothing to go on with: the finished run is held again, as it was before the stop.
+    runFinishedAtStop = false;
+    runFlag.store(true);
+    return false;
+  }
+  if (!runInterrupted) return false;
   if (worker.joinable()) worker.join();
   runInterrupted = false;
   runComplete.store(false);
@@ -174,6 +183,7 @@ void ZazizEvozuEvolver::setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> n
     // A run of the old drawing does not go on over the new one.
     std::lock_guard<std::mutex> lock(workerMutex);
     runInterrupted = false;
+    runFinishedAtStop = false;
   }
   std::lock_guard<std::mutex> lock(mutex);
   shapes.swap(newShapes);

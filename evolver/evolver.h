@@ -69,10 +69,12 @@ class ZazizEvozuEvolver {
   /// shape after the last one moved, in the same pass, with the pass count kept.
   ///
   /// Commands that stop the worker for their work and put it back call this, so that the
-  /// run goes on rather than starting over.
-  /// @return false, doing nothing, when no interrupted run is remembered: none was
-  ///         started, the run had made all its passes, a worker runs, or the run was
-  ///         already resumed or replaced (`start`, `setShapes`, loading a drawing).
+  /// run goes on rather than starting over. A run that had made all its passes when it was
+  /// stopped is held again as it was: finished, `running` true, no thread.
+  /// @return whether a worker was started; false, doing nothing else, when no interrupted
+  ///         run is remembered: none was started, the run had made all its passes, a worker
+  ///         runs, or the run was already resumed or replaced (`start`, `setShapes`, loading
+  ///         a drawing).
   bool resume();
 
   /// @brief True from `start` until the next `stop`, also after the run has made its last
@@ -316,6 +318,8 @@ class ZazizEvozuEvolver {
   int runPass = 0;
   std::size_t runShape = 0;
   bool runInterrupted = false;
+  // The last stop found the run finished (all its passes made): resume holds it again.
+  bool runFinishedAtStop = false;
   // The document scale and image size, kept from one load to the next.
   SvgReader svgReader;
 

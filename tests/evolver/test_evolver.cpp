@@ -159,6 +159,7 @@ TEST_F(Evolver, StopWaitsForOneStepAndResumeGoesOnWithThePass) {
   EXPECT_EQ(DiscShape::sequence().get(), twoPasses);
   e.stop();
   EXPECT_FALSE(e.resume());
+  EXPECT_TRUE(e.running() && e.isRunComplete()) << "the finished run is not held again";
   e.iterations = 1000000;
   e.start();
   ASSERT_TRUE(waitFor([&] { return moves() >= 19; }));
