@@ -36,6 +36,17 @@
 #include "app/panels/optionswidget.h"
 #include "app/panels/selectedshapewidget.h"
 
+namespace {
+
+// What a canvas command does with the worker: with Evolve checked, a run it interrupts goes
+// on where it stood.
+ZazizEvozuEvolver::WorkerAfter afterCommand(const QAction* evolve) {
+  return evolve->isChecked() ? ZazizEvozuEvolver::WorkerAfter::Resumed
+                             : ZazizEvozuEvolver::WorkerAfter::Stopped;
+}
+
+}  // namespace
+
 MainWindow::MainWindow() : QMainWindow(nullptr) {
   multipleEvolutions = new MultipleEvolutions(this);
   shapeFrame = new ShapeFrame;
@@ -353,8 +364,14 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
   const std::size_t shapes = evolver().shapes.size();
   const std::size_t leftOut = evolver().getOutlinesLeftOut();
   const LoadSummary summary = evolver().getLoadSummary();
-  restoreWorker();
-  if (ok) loadLabel->setText(QString::fromStdString(summary.line()));
+  // A new drawing starts a fresh run; one that could not be read leaves the drawing and
+  // its run as they were.
+  if (ok) {
+    restoreWorker();
+    loadLabel->setText(QString::fromStdString(summary.line()));
+  } else if (evolveAction->isChecked()) {
+    evolver().resume();
+  }
   if (report == FailureReport::MessageBox) {
     if (!ok) {
       reportFailure(tr("Open"), tr("Could not open the drawing\n%1").arg(path));
@@ -376,12 +393,12 @@ bool MainWindow::openFile(const QString& path, FailureReport report) {
 }
 
 bool MainWindow::saveFile(const QString& path, FailureReport report, QString* reason) {
-  // A run that has made its passes stays finished; only one under way goes on.
-  const bool wasEvolving = evolver().running() && !evolver().isRunComplete();
   stopWorker();
   std::string error;
   const bool ok = evolver().saveSVG(path.toLocal8Bit().toStdString(), &error);
-  if (wasEvolving) restoreWorker();
+  // Saving changes nothing: a run under way goes on where it stood rather than starting
+  // over, and a finished run stays finished.
+  if (evolveAction->isChecked()) evolver().resume();
   // The system's reason ("No space left on device") tells the user what to change.
   const QString why = QString::fromLocal8Bit(error.c_str());
   if (reason != nullptr) *reason = ok ? QString() : why;
@@ -412,39 +429,26 @@ void MainWindow::evolveChecked(bool on) {
 }
 
 void MainWindow::reset() {
-  stopWorker();
   // Reset draws the shapes' parameters anew and clears their selection.
   selectedShapeWidget->setShape(nullptr);
-  evolver().reset();
-  restoreWorker();
+  evolver().resetCommand(afterCommand(evolveAction));
 }
 
-void MainWindow::fill() {
-  stopWorker();
-  // Large holes first, with more shrinking so that narrow gaps between shapes are not
-  // taken for holes; then the smaller ones that remain.
-  evolver().fillHoles(30, 2);
-  evolver().fillHoles(10, 1);
-  evolver().fillHoles(5, 1);
-  restoreWorker();
-}
+void MainWindow::fill() { evolver().fillCommand(afterCommand(evolveAction)); }
 
 void MainWindow::grow() {
+  // The outlines are frozen as moved: the worker, which would move the level sets under
+  // them, stays off until Evolve is checked again.
   stopEvolution();
-  stopWorker();
-  evolver().setPolygonFreeze(true);
-  evolver().moveExplicit();
-  evolver().moveExplicit();
+  evolver().closerCommand();
 }
 
 void MainWindow::occupy() {
   stopEvolution();
-  stopWorker();
-  evolver().setPolygonFreeze(true);
-  evolver().occupySpace();
+  evolver().occupyCommand();
 }
 
-void MainWindow::unfreeze() { evolver().setPolygonFreeze(false); }
+void MainWindow::unfreeze() { evolver().unfreezeCommand(); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   std::printf("Got drag event.\n");

@@ -35,7 +35,9 @@ enum class FailureReport {
 ///
 /// The Evolve action's check means "the worker should run". Every command that stops the
 /// worker either restores it to match the action or unchecks the action, so the two never
-/// disagree once a command has returned.
+/// disagree once a command has returned. The commands themselves are the evolver's
+/// (`fillCommand`, `resetCommand`, `closerCommand`, `occupyCommand`, `unfreezeCommand`);
+/// with Evolve checked, Fill and Reset let a run they interrupted go on where it stood.
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
@@ -51,16 +53,17 @@ class MainWindow : public QMainWindow {
 
   /// @brief Loads an SVG drawing in place of the current one and remembers its path for
   /// `reload` and File ▸ Open Recent; a file that cannot be read is not remembered, and the
-  /// drawing and `currentFile` stay as they were. The worker is stopped around the load and
-  /// restarted when Evolve is checked.
+  /// drawing, `currentFile` and the run stay as they were. The worker is stopped around the
+  /// load; with Evolve checked a fresh run starts.
   /// @param path file name; handed to the reader in the local 8-bit encoding.
   /// A readable drawing with no shape, or with outlines left out over the drawing's shape
   /// bound, is opened and, with `FailureReport::MessageBox`, a box says so.
   /// @return whether the drawing was read.
   bool openFile(const QString& path, FailureReport report = FailureReport::MessageBox);
-  /// @brief Writes the drawing as SVG. The worker is stopped around the save and restarted
-  /// only when it was still making passes: a finished run stays finished. With
-  /// `FailureReport::MessageBox` a failure shows a box naming the file and the reason.
+  /// @brief Writes the drawing as SVG. The worker is stopped around the save; with Evolve
+  /// checked a run under way then goes on where it stood, and a finished run stays
+  /// finished. With `FailureReport::MessageBox` a failure shows a box naming the file and
+  /// the reason.
   /// @param reason when not null, receives why the save failed (empty after a success).
   /// @return whether the file was written.
   bool saveFile(const QString& path, FailureReport report = FailureReport::MessageBox,
@@ -153,7 +156,7 @@ class MainWindow : public QMainWindow {
   QSize canvasSize();
   /// Stops the worker and clears the panel's shape before the shape list changes.
   void stopWorker();
-  /// Restarts the worker when Evolve is checked.
+  /// Starts a fresh run when Evolve is checked.
   void restoreWorker();
   void reportFailure(const QString& title, const QString& text);
   void updateStatus();

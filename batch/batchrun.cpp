@@ -74,7 +74,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // One run of the worker, ended by its pass limit or by the time limit, whichever comes first.
-// The worker notices a stop between passes, so a time limit ends after the current pass.
+// The worker notices a stop before every shape step, so a time limit ends after the current
+// shape step.
 EvolveResult evolve(ZazizEvozuEvolver& evolver, const BatchOptions& options, ProgressBar& bar) {
   // --passes 0: the shapes are saved as they were loaded.
   if (options.passes == 0 && options.seconds <= 0.0) return EvolveResult();
@@ -275,17 +276,14 @@ bool evolveIteration(ZazizEvozuEvolver& evolver, const BatchOptions& options, in
   evolve(evolver, options, bar);
   if (options.fill && !stopSignal) {
     bar.phase(i, "filling");
-    evolver.fillHoles(30, 2);
-    evolver.fillHoles(10, 1);
-    evolver.fillHoles(5, 1);
+    evolver.fillCommand(ZazizEvozuEvolver::WorkerAfter::Stopped);
     if (frames) frames->takeFrame(evolver);
     bar.phase(i, "evolving after fill");
     evolve(evolver, options, bar);
   }
   if (options.occupy && !stopSignal) {
     bar.phase(i, "occupying");
-    evolver.setPolygonFreeze(true);
-    evolver.occupySpace();
+    evolver.occupyCommand();
     if (frames) frames->takeFrame(evolver);
   }
   if (frames) {

@@ -59,7 +59,8 @@ bool writePngPreview(ZazizEvozuEvolver& evolver, const std::string& fileName, in
 
 /// @brief One iteration up to its save: reload the drawing (fresh shapes), evolve, and as the
 /// options ask fill the holes and evolve once more (as the batch dialog's fill does), then let
-/// the shapes occupy the free space (polygons frozen first).
+/// the shapes occupy the free space: the evolver's Fill and Occupy commands, as the window
+/// runs them.
 /// @param iteration 0-based, for the progress report.
 /// @param frames when not null, the time-lapse of this iteration: a frame of the loaded
 ///        drawing, the worker's frames after its passes, one after filling and after
@@ -80,8 +81,8 @@ struct BatchStreams {
   bool interactive = false;
 };
 
-/// @brief Asks a running batch to end: the current evolution stops after its pass and the
-/// batch ends before its next save. Safe to call from a signal handler.
+/// @brief Asks a running batch to end: the current evolution stops after its current shape
+/// step and the batch ends before its next save. Safe to call from a signal handler.
 void requestStop();
 
 /// @brief Runs the whole batch described by the options (the input already resolved to a

@@ -24,8 +24,8 @@ using BorderLists = std::map<int, std::vector<int>>;
 
 // Sorts the vertices of shape `self` by the pair of nearest shapes at their pixel. A
 // vertex is on the border with shape j when its pixel names exactly {self, j}; a vertex
-// whose pixel (coordinates truncated toward zero) lies outside the canvas, or whose
-// coordinates are not finite, is on no border.
+// whose pixel (coordinates truncated toward zero) lies outside the canvas, whose
+// coordinates are not finite, or whose pixel fewer than two shapes reach is on no border.
 BorderLists borderLists(const ZazizEvozuBase& shape, int self,
                         const vorn::Image<unsigned int>& close) {
   BorderLists lists;
@@ -37,13 +37,13 @@ BorderLists borderLists(const ZazizEvozuBase& shape, int self,
     if (!(p.x > -1.0 && p.x < w && p.y > -1.0 && p.y < h)) continue;
     const int x = static_cast<int>(p.x);
     const int y = static_cast<int>(p.y);
-    const int first = static_cast<int>(close(x, y, 0));
-    const int second = static_cast<int>(close(x, y, 1));
-    if (first == second) continue;
-    if (first == self)
-      lists[second].push_back(static_cast<int>(v));
-    else if (second == self)
-      lists[first].push_back(static_cast<int>(v));
+    const unsigned int first = close(x, y, 0);
+    const unsigned int second = close(x, y, 1);
+    if (second == ZazizEvozuEvolver::noShape || first == second) continue;
+    if (first == static_cast<unsigned int>(self))
+      lists[static_cast<int>(second)].push_back(static_cast<int>(v));
+    else if (second == static_cast<unsigned int>(self))
+      lists[static_cast<int>(first)].push_back(static_cast<int>(v));
   }
   return lists;
 }
@@ -82,7 +82,7 @@ vorn::Image<unsigned int> ZazizEvozuEvolver::getCloseImage() {
   const int width = shapes.front()->getWidth();
   const int height = shapes.front()->getHeight();
   vorn::Image<unsigned int> close(width, height, 2);
-  close = 0;
+  std::fill_n(close.getDataPtr(), static_cast<std::size_t>(width) * height * 2, noShape);
   vorn::Image<float> distance(width, height, 2);
   distance = 1e10;
   for (std::size_t s = 0; s < shapes.size(); ++s) {
@@ -93,6 +93,9 @@ vorn::Image<unsigned int> ZazizEvozuEvolver::getCloseImage() {
     const auto index = static_cast<unsigned int>(s);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
+        // Where a shape stores nothing it reads a stand-in (1.0 beyond a rectangle, 0.0 off
+        // a band) that would beat a real neighbour's distance and name an unrelated pair.
+        if (!shape.have(x, y)) continue;
         const auto v = static_cast<float>(shape.get(x, y));
         // Strict comparisons: ties keep the earlier shape.
         if (v < distance(x, y, 0)) {

@@ -46,6 +46,10 @@ void ZazizEvozuEvolver::start() {
   if (worker.joinable()) worker.join();
   passCount.store(0);
   runComplete.store(false);
+  runPass = 0;
+  runShape = 0;
+  runInterrupted = false;
+  runFinishedAtStop = false;
   // Set before the thread exists, so its first check cannot read it as cleared.
   runFlag.store(true);
   worker = std::thread(s_moveShapes, this);
@@ -53,8 +57,29 @@ void ZazizEvozuEvolver::start() {
 
 void ZazizEvozuEvolver::stop() {
   std::lock_guard<std::mutex> lock(workerMutex);
-  runFlag.store(false);
+  const bool held = runFlag.exchange(false);
   if (worker.joinable()) worker.join();
+  if (held) runFinishedAtStop = runComplete.load() && !runInterrupted;
+}
+
+bool ZazizEvozuEvolver::resume() {
+  std::lock_guard<std::mutex> lock(workerMutex);
+  // The flag is cleared only here under the lock, by stop and start, which join the worker
+  // before they let go: while it is clear no worker writes the run's position.
+  if (runFlag.load()) return false;
+  if (runFinishedAtStop) {
+    // Nothing to go on with: the finished run is held again, as it was before the stop.
+    runFinishedAtStop = false;
+    runFlag.store(true);
+    return false;
+  }
+  if (!runInterrupted) return false;
+  if (worker.joinable()) worker.join();
+  runInterrupted = false;
+  runComplete.store(false);
+  runFlag.store(true);
+  worker = std::thread(s_moveShapes, this);
+  return true;
 }
 
 bool ZazizEvozuEvolver::running() const { return runFlag.load(); }
@@ -70,22 +95,31 @@ void* ZazizEvozuEvolver::s_moveShapes(void* evolver) {
 }
 
 void ZazizEvozuEvolver::moveShapes() {
-  int bound = iterations;
-  if (!runFlag.load()) return;
-  if (bound <= 0) {
-    runComplete.store(true);
-    return;
-  }
-  for (int pass = 0;; ++pass) {
-    // The list's size is read again after every step.
-    for (std::size_t i = 0; stepShape(i); ++i) {
+  int pass = runPass;
+  std::size_t i = runShape;
+  for (;;) {
+    // The bound is read again for every pass.
+    if (pass >= iterations) {
+      runComplete.store(true);
+      return;
+    }
+    // The list's size is read again after every step. The stop request is looked at before
+    // every step, so that a stop (which every canvas command begins with) waits for one
+    // shape step rather than the rest of a pass.
+    for (;; ++i) {
+      if (!runFlag.load()) {
+        runPass = pass;
+        runShape = i;
+        runInterrupted = true;
+        return;
+      }
+      if (!stepShape(i)) break;
       // Lets a paint waiting for the mutex in between steps.
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     passCount.store(pass + 1);
-    bound = iterations;
-    const bool complete = pass + 1 >= bound;
-    const bool stopped = !runFlag.load();
+    ++pass;
+    i = 0;
     PassHook hook;
     {
       std::lock_guard<std::mutex> lock(hookMutex);
@@ -93,12 +127,7 @@ void ZazizEvozuEvolver::moveShapes() {
     }
     // Called with no lock held, so that it may read the shapes under `mutex` while the
     // GUI paints in between.
-    if (hook) hook(pass + 1, complete || stopped);
-    if (complete) {
-      runComplete.store(true);
-      return;
-    }
-    if (stopped) return;
+    if (hook) hook(pass, pass >= iterations || !runFlag.load());
   }
 }
 
@@ -153,14 +182,54 @@ void ZazizEvozuEvolver::reset() {
 
 void ZazizEvozuEvolver::setPolygonFreeze(bool frozen) {
   std::lock_guard<std::mutex> lock(mutex);
-  for (const std::shared_ptr<ZazizEvozuBase>& shape : shapes) shape->polygonsFrozen = frozen;
+  for (const std::shared_ptr<ZazizEvozuBase>& shape : shapes) {
+    // A shape's polygons are otherwise refreshed only when it is drawn: frozen unrefreshed,
+    // they would keep an outline long gone, or none at all.
+    if (frozen && !shape->polygonsFrozen) shape->updatePolygons();
+    shape->polygonsFrozen = frozen;
+  }
 }
 
 void ZazizEvozuEvolver::setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes) {
   stop();
+  {
+    // A run of the old drawing does not go on over the new one.
+    std::lock_guard<std::mutex> lock(workerMutex);
+    runInterrupted = false;
+    runFinishedAtStop = false;
+  }
   std::lock_guard<std::mutex> lock(mutex);
   shapes.swap(newShapes);
 }
+
+bool ZazizEvozuEvolver::fillCommand(WorkerAfter after) {
+  stop();
+  fillHoles(30, 2);
+  fillHoles(10, 1);
+  fillHoles(5, 1);
+  return after == WorkerAfter::Resumed && resume();
+}
+
+bool ZazizEvozuEvolver::resetCommand(WorkerAfter after) {
+  stop();
+  reset();
+  return after == WorkerAfter::Resumed && resume();
+}
+
+void ZazizEvozuEvolver::closerCommand() {
+  stop();
+  setPolygonFreeze(true);
+  moveExplicit();
+  moveExplicit();
+}
+
+void ZazizEvozuEvolver::occupyCommand() {
+  stop();
+  setPolygonFreeze(true);
+  occupySpace();
+}
+
+void ZazizEvozuEvolver::unfreezeCommand() { setPolygonFreeze(false); }
 
 void ZazizEvozuEvolver::drawGL() {
   glEnable(GL_BLEND);
@@ -176,7 +245,7 @@ int ZazizEvozuEvolver::hit(double x, double y) {
     const int c = truncateToInt(shape.getWidth() * (x + 1.0) * 0.5);
     const int r = truncateToInt(shape.getHeight() * (y + 1.0) * 0.5);
     if (progressLinesEnabled()) std::printf("%d %d\n", c, r);
-    if (shape.have(c, r) && shape.get(c, r) < 0.0) return static_cast<int>(i);
+    if (shape.isInside(c, r)) return static_cast<int>(i);
   }
   return -1;
 }

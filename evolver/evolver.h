@@ -30,12 +30,19 @@
 /// then sleeps 100 µs, so a paint gets in between steps. Operations that replace or grow the
 /// shape list stop the worker first.
 ///
-/// @warning Never call `start`, `stop`, `setShapes`, `reset`, `setPolygonFreeze`, `drawGL`,
-///          `hit`, `getSimpleTextRepresentation` or the canvas operations (`getCloseImage`,
-///          `moveExplicit`, `occupySpace`, `fillHoles`) while holding `mutex`: they take it
-///          (or wait for a worker that needs it) themselves.
+/// @warning Never call `start`, `stop`, `resume`, `setShapes`, `reset`, `setPolygonFreeze`,
+///          `drawGL`, `hit`, `getSimpleTextRepresentation`, the canvas operations
+///          (`getCloseImage`, `moveExplicit`, `occupySpace`, `fillHoles`) or the canvas
+///          commands while holding `mutex`: they take it (or wait for a worker that needs it)
+///          themselves.
 class ZazizEvozuEvolver {
  public:
+  /// @brief What a canvas command leaves the worker doing.
+  enum class WorkerAfter {
+    Stopped,  ///< stopped, whatever it was doing before (glimshape-batch, Evolve unchecked)
+    Resumed   ///< a run the command interrupted continues where it stood (see `resume`)
+  };
+
   /// An empty drawing: no shapes, a 1 × 1 obstacle grid holding 0.0, an empty mask.
   ZazizEvozuEvolver();
   /// Stops and joins the worker, if any.
@@ -45,16 +52,32 @@ class ZazizEvozuEvolver {
 
   // --- Worker ---------------------------------------------------------------------------
 
-  /// @brief Starts a fresh run of `iterations` passes on a new worker thread.
+  /// @brief Starts a fresh run of `iterations` passes on a new worker thread, from the
+  /// first shape with the pass count at 0.
   ///
   /// A worker that is still running (or has finished but not been joined) is stopped and
-  /// joined first, so a run in progress ends after its current pass.
+  /// joined first, so a run in progress ends after its current shape step.
   void start();
 
-  /// @brief Asks the worker to end after its current pass and waits for it.
+  /// @brief Asks the worker to end after its current shape step and waits for it.
   ///
-  /// Returns at once when no worker is held; calling it twice is harmless.
+  /// The worker looks at the request before every shape step, so a stop waits for one
+  /// step at most. A run that was still making passes is remembered as interrupted at the
+  /// shape it would have moved next, for `resume`. Returns at once when no worker is held;
+  /// calling it twice is harmless (the interrupted run stays remembered).
   void stop();
+
+  /// @brief Continues the run the last `stop` interrupted, on a new worker thread: at the
+  /// shape after the last one moved, in the same pass, with the pass count kept.
+  ///
+  /// Commands that stop the worker for their work and put it back call this, so that the
+  /// run goes on rather than starting over. A run that had made all its passes when it was
+  /// stopped is held again as it was: finished, `running` true, no thread.
+  /// @return whether a worker was started; false, doing nothing else, when no interrupted
+  ///         run is remembered: none was started, the run had made all its passes, a worker
+  ///         runs, or the run was already resumed or replaced (`start`, `setShapes`, loading
+  ///         a drawing).
+  bool resume();
 
   /// @brief True from `start` until the next `stop`, also after the run has made its last
   /// pass by itself (see `isRunComplete`).
@@ -92,7 +115,8 @@ class ZazizEvozuEvolver {
 
   /// @brief The worker loop: up to `iterations` passes; in each, every shape in list order
   /// has the mask rebuilt from the others (`updateMask`) and moves its speed (truncated)
-  /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed between passes.
+  /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed before every
+  /// shape step. Begins where `start` (the first shape of pass 0) or `resume` put the run.
   void moveShapes();
 
   /// @brief One pass of the worker loop on the calling thread, without the sleeps: every
@@ -120,12 +144,44 @@ class ZazizEvozuEvolver {
 
   /// @brief Sets every shape's polygons-frozen flag. Takes `mutex`, so it may be called
   /// while a worker runs and the view draws.
+  ///
+  /// Freezing keeps what is current: a shape not frozen yet has its polygons recomputed
+  /// from its level set first (only drawing would do it otherwise, and nothing draws in
+  /// glimshape-batch).
   void setPolygonFreeze(bool frozen);
 
-  /// @brief Replaces the whole shape list. Stops the worker first (it is not restarted) and
-  /// swaps the list under `mutex`; the mask is not rebuilt (call `updateMask(-1)`).
+  /// @brief Replaces the whole shape list. Stops the worker first (it is not restarted, and
+  /// an interrupted run is forgotten) and swaps the list under `mutex`; the mask is not
+  /// rebuilt (call `updateMask(-1)`).
   /// @param newShapes the shapes in document order; no entry may be null.
   void setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> newShapes);
+
+  // --- Canvas commands --------------------------------------------------------------------
+  // Each carries the whole sequence of one command of the window's tool bar; the window,
+  // its batch dialog and glimshape-batch call these and nothing else.
+
+  /// @brief Fill: stops the worker, then fills the holes three times, coarse to fine:
+  /// regions of more than 30 pixels after shrinking by 2 (so that narrow gaps between
+  /// shapes are not taken for holes), then more than 10 and more than 5 after shrinking
+  /// by 1 (see `fillHoles`).
+  /// @param after whether a run the stop interrupted continues afterwards.
+  /// @return whether a run was resumed.
+  bool fillCommand(WorkerAfter after);
+  /// @brief Reset: stops the worker and resets every shape (`reset`).
+  /// @param after whether a run the stop interrupted continues afterwards.
+  /// @return whether a run was resumed.
+  bool resetCommand(WorkerAfter after);
+  /// @brief Closer: stops the worker, freezes the polygons as they are now
+  /// (`setPolygonFreeze`) and pulls facing outlines together by two explicit steps
+  /// (`moveExplicit`). The worker stays stopped.
+  void closerCommand();
+  /// @brief Occupy: stops the worker, freezes the polygons as they are now
+  /// (`setPolygonFreeze`) and lets every shape take up the free space around it
+  /// (`occupySpace`). The worker stays stopped.
+  void occupyCommand();
+  /// @brief Unfreeze: the polygons follow their level sets again. The worker is neither
+  /// stopped nor started.
+  void unfreezeCommand();
 
   // --- Output and picking ---------------------------------------------------------------
 
@@ -133,8 +189,9 @@ class ZazizEvozuEvolver {
   /// `mutex`. Leaves blending on with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA).
   void drawGL();
 
-  /// @brief The index of the first shape in list order whose level set is negative at the
-  /// canvas pixel under world point (x, y), or -1.
+  /// @brief The index of the first shape in list order that holds the canvas pixel under
+  /// world point (x, y) (`ZazizEvozuBase::isInside`: inside as the free-space mask counts
+  /// it, so also deep inside a sparse shape, whose band does not store it), or -1.
   ///
   /// World -1 … 1 maps to pixels 0 … width (height), truncated; each tested pixel is
   /// printed as "%d %d" while progress lines are on. Holds `mutex`, since the worker may be
@@ -196,10 +253,16 @@ class ZazizEvozuEvolver {
   // --- Canvas operations (run with no worker present) -----------------------------------
 
   /// @brief Canvas-size image, two channels: the indices of the shapes with the smallest and
-  /// the second smallest level-set value at each pixel (ties to the earlier shape; a pixel
-  /// only one shape reached keeps 0 in channel 1). Takes `mutex`.
+  /// the second smallest level-set value at each pixel (ties to the earlier shape). Takes
+  /// `mutex`.
+  ///
+  /// Only the cells a shape stores (`have`) take part: beyond its rectangle or off its band
+  /// a shape reads a stand-in value (1.0 or 0.0) that says nothing about the distance. A
+  /// channel that fewer shapes reached holds `noShape`.
   /// @return an empty image when there are no shapes.
   vorn::Image<unsigned int> getCloseImage();
+  /// In the close image: no shape reached the pixel (or only one, in channel 1).
+  static constexpr unsigned int noShape = 0xffffffffu;
   /// @brief Pulls facing outlines together by moving the shapes' polygon points.
   ///
   /// A vertex is on the border between its shape and shape j when its pixel names exactly
@@ -223,8 +286,10 @@ class ZazizEvozuEvolver {
   ///
   /// Each shape's inside is dilated by 3 pixels, smoothed by one curvature step, and the
   /// outline (closed along the canvas border) is cut against every other shape's current
-  /// polygons; it replaces the shape's points and polygons, its level set is kept. Equal
-  /// stiffness goes in list order, a stiffness that is not a number last. Takes `mutex`.
+  /// polygons; joined with the shape's own current polygons, it replaces the shape's points
+  /// and polygons, its level set is kept. A shape thus never loses its own inside, even
+  /// where a neighbour's outline reaches into it. Equal stiffness goes in list order, a
+  /// stiffness that is not a number last. Takes `mutex`.
   /// @warning An outline the clipper refuses (bad indices, non-finite points) is not cut
   ///          against.
   void occupySpace();
@@ -276,6 +341,14 @@ class ZazizEvozuEvolver {
   // Guards `passHook` only; the worker copies the hook under it and calls the copy unlocked.
   std::mutex hookMutex;
   PassHook passHook;
+  // Where the worker begins (start: the first shape of pass 0; resume: where a stop left the
+  // run) and, when it left because of a stop, where the run stands. Written by start and
+  // resume before the thread exists and by the worker before it ends; read after the join.
+  int runPass = 0;
+  std::size_t runShape = 0;
+  bool runInterrupted = false;
+  // The last stop found the run finished (all its passes made): resume holds it again.
+  bool runFinishedAtStop = false;
   // The two readers, and what the last load made.
   SvgReader svgReader;
   FullSvgReader fullReader;

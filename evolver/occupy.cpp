@@ -81,6 +81,16 @@ void ZazizEvozuEvolver::occupySpace() {
       PolygonClipper::clip(points, loops, shapes[u]->points, shapes[u]->polygons,
                            PolygonClipper::Difference);
     }
+    // The shape keeps all it had: where a neighbour's outline reaches into it, or where the
+    // smoothing pulled the grown outline inside its own, the cut would otherwise take away
+    // the shape's own inside (and a shape covered by neighbours would vanish). Own polygons
+    // the clipper refuses leave the cut outline alone.
+    ContourPoints own = shapes[s]->points;
+    std::vector<std::vector<int>> ownLoops = shapes[s]->polygons;
+    if (PolygonClipper::clip(own, ownLoops, points, loops, PolygonClipper::Union)) {
+      points.swap(own);
+      loops.swap(ownLoops);
+    }
     shapes[s]->points = std::move(points);
     shapes[s]->polygons = std::move(loops);
     shapes[s]->edges.clear();

@@ -54,6 +54,31 @@ bool SparseLevelSet2D::have(int x, int y) const {
   return row.find(x) != row.end();
 }
 
+bool SparseLevelSet2D::isInside(int x, int y) const {
+  if (x < 0 || x >= width || y < 0 || y >= height) return false;
+  const Row& row = rows[static_cast<std::size_t>(y)];
+  if (row.empty()) {
+    for (int k = y - 1; k >= 0; --k)
+      if (!rows[static_cast<std::size_t>(k)].empty())
+        return rows[static_cast<std::size_t>(k)].begin()->second < 0.0;
+    for (int k = y + 1; k < height; ++k)
+      if (!rows[static_cast<std::size_t>(k)].empty())
+        return rows[static_cast<std::size_t>(k)].begin()->second < 0.0;
+    return false;
+  }
+  const auto after = row.upper_bound(x);
+  return (after == row.begin() ? after : std::prev(after))->second < 0.0;
+}
+
+double SparseLevelSet2D::getOrBandEdge(int x, int y) const {
+  if (x >= 0 && x < width && y >= 0 && y < height) {
+    const Row& row = rows[static_cast<std::size_t>(y)];
+    const auto after = row.upper_bound(x);
+    if (after != row.begin() && std::prev(after)->first == x) return std::prev(after)->second;
+  }
+  return isInside(x, y) ? -constructionBand : constructionBand;
+}
+
 namespace {
 
 // Differences over the stored values: a cell that is not stored reads 0.0.

@@ -64,6 +64,23 @@ class SparseLevelSet2D : public LevelSet2D {
   /// @brief Whether the band stores (x, y); false outside the canvas.
   bool have(int x, int y) const override;
 
+  /// @brief Whether canvas cell (x, y) is inside by the scan-line fill over the band (the
+  /// rule by which a sparse shape marks the free-space mask): a stored cell by its own
+  /// value; any other cell takes the side of the nearest stored cell to its left in its
+  /// row (of the row's first cell when there is none); a row that stores no cell lies
+  /// farther than the band from the outline and takes the side of the first cell of the
+  /// nearest row above that stores one (below, for the leading rows). A value below 0 is
+  /// inside. False outside the canvas and for an empty band.
+  bool isInside(int x, int y) const;
+
+  /// @brief The stored value, or for a cell the band does not store −constructionBand when
+  /// it is inside (`isInside`) and +constructionBand when it is outside.
+  ///
+  /// For a level set as constructed, every cell nearer the outline than
+  /// `constructionBand` is stored, so this is the nearest value on the right side; `get`
+  /// reads 0.0 there, which lies on the outline itself.
+  double getOrBandEdge(int x, int y) const;
+
   /// @brief Finite differences through `get` (value per pixel). At the first column (row)
   /// the backward and central differences fall back to the forward one, at the last column
   /// (row) the forward and central ones to the backward one.

@@ -55,6 +55,21 @@ inline double smoothStepDerivative(double t) {
   return std::cos(speedPi * (t + 3.0) / 6.0 - speedPi / 2.0) * (-0.5) * (speedPi / 6.0);
 }
 
+/// @brief φ0, the value of a shape's initial level set at canvas cell (x, y).
+template <class LevelSetT>
+double initialValue(const LevelSetT& initial, int x, int y) {
+  return initial.get(x, y);
+}
+
+/// @brief φ0 of a sparse initial level set: off its band `get` reads 0.0, a value on the
+/// outline, towards which the kernels would pull the moving outline wherever the initial
+/// band does not reach, into the neighbours too (a stored cell relaxing towards 0 from
+/// outside stays a hair outside, and the outline runs through the neighbour's pixels). The
+/// band edge on the cell's own side stands in for the value there.
+inline double initialValue(const SparseLevelSet2D& initial, int x, int y) {
+  return initial.getOrBandEdge(x, y);
+}
+
 /// @brief The "original" speed function.
 ///
 /// With φ the moving value, φ0 the initial one, d = φ − φ0, ψ the obstacle distance, k the
@@ -91,7 +106,7 @@ double move(const vorn::Image<unsigned char>* mask, const FullLevelSet2D* obstac
                        : std::pow(std::max(psi, 1.0), 0.05);
   double s = stiffnessImage->sample(x, y);
   if (!(s >= 0.0)) s = 1.0;
-  const double d = phi - initial->get(x, y);
+  const double d = phi - initialValue(*initial, x, y);
   return -2.0 * stiffness * s * d / std::sqrt(d * d + 0.5) + dhPhi * 2.0 * p * (hPhi - hPsi);
 }
 
@@ -111,7 +126,7 @@ double move_speed_based(const vorn::Image<unsigned char>* mask,
   if (step) *step = speedBasedStep;
   if (!ls->have(x, y)) return 0.0;
   const double phi = ls->get(x, y);
-  const double phi0 = initial->get(x, y);
+  const double phi0 = initialValue(*initial, x, y);
   const double d = phi - phi0;
   const double psi = obstacles->get(x, y);
   if (psi <= 0.0 || phi0 < 0.0) return -0.2 * d / std::sqrt(d * d + 0.5);

@@ -99,6 +99,11 @@ void forEachFilledCell(const SparseLevelSet2D& ls, F&& f) {
   }
 }
 
+bool insideAt(const FullLevelSet& ls, int x, int y) { return ls.have(x, y) && ls.get(x, y) < 0.0; }
+bool insideAt(const RectLevelSet& ls, int x, int y) { return ls.have(x, y) && ls.get(x, y) < 0.0; }
+// The scan-line fill of forEachFilledCell, for one cell.
+bool insideAt(const SparseLevelSet2D& ls, int x, int y) { return ls.isInside(x, y); }
+
 void markInside(const FullLevelSet& ls, vorn::Image<unsigned char>& mask,
                 FullLevelSet2D& obstacles) {
   for (int y = 0; y < ls.getHeight(); ++y)
@@ -244,6 +249,11 @@ template <class LevelSetT>
 void ZazizEvozu<LevelSetT>::markInsidePixels(vorn::Image<unsigned char>& mask,
                                              FullLevelSet2D& obstacles) {
   markInside(*levelSet, mask, obstacles);
+}
+
+template <class LevelSetT>
+bool ZazizEvozu<LevelSetT>::isInside(int x, int y) const {
+  return insideAt(*levelSet, x, y);
 }
 
 template <class LevelSetT>

@@ -24,7 +24,8 @@
 ///
 /// Where the kinds store nothing they read differently: the rectangle kind reads 1.0
 /// (outside) beyond its rectangle, the sparse kind 0.0 off its band. The kernels sample the
-/// initial level set there, so the same shape grows at different rates in the three kinds.
+/// initial level set there (the sparse one as its band edge on the cell's side, see
+/// `initialValue`), so the same shape grows at different rates in the three kinds.
 template <class LevelSetT>
 class ZazizEvozu : public ZazizEvozuBase {
  public:
@@ -77,6 +78,10 @@ class ZazizEvozu : public ZazizEvozuBase {
   /// cell (or the canvas edge) with that cell's value, so the unstored deep inside is
   /// marked too. Cells outside the mask or the grid are skipped.
   void markInsidePixels(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles) override;
+  /// @brief Whether `markInsidePixels` marks canvas cell (x, y). The sparse kind decides it
+  /// by the same scan-line fill, so that its deep inside, which the band does not store,
+  /// counts as inside.
+  bool isInside(int x, int y) const override;
   /// @brief Stores the name; "original" selects the kernel `move`, any other
   /// `move_speed_based`.
   void setEvolutionMethod(const std::string& name) override;

@@ -43,6 +43,8 @@ void ZazizEvozuBase::reset() {
   setEvolutionMethod(d.method);
 }
 
+bool ZazizEvozuBase::isInside(int x, int y) const { return have(x, y) && get(x, y) < 0.0; }
+
 void ZazizEvozuBase::setEvolutionMethod(const std::string& name) { evolutionMethod = name; }
 
 void ZazizEvozuBase::setNoiseType(const std::string& name) {

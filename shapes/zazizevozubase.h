@@ -82,6 +82,9 @@ class ZazizEvozuBase {
   /// @brief Clears the shape's inside in the free-space mask and lowers the obstacle grid
   /// to the shape's own values there (never raises it).
   virtual void markInsidePixels(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles) = 0;
+  /// @brief Whether canvas cell (x, y) is inside the shape as `markInsidePixels` counts it
+  /// for the free-space mask: here, a stored value below 0.
+  virtual bool isInside(int x, int y) const;
   /// Stores the name; "original" selects the kernel `move`, any other `move_speed_based`.
   virtual void setEvolutionMethod(const std::string& name);
   /// Stores the name and builds the stiffness image ("perlin", "perlin_hard", else none).

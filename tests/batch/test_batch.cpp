@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "batch/batchrun.h"
+#include "batch/progressbar.h"
+#include "clip/polygonclipper.h"
 #include "common/quiet_stdout.h"
 #include "evolver/evolver.h"
 #include "lomvet/progress.h"
@@ -99,6 +101,34 @@ std::size_t shapesIn(const std::string& file) {
   return evolver.shapes.size();
 }
 
+// The area (pixels²) of each shape after one seeded iteration of the batch, with or without
+// Occupy, as its polygons are saved: the clipper unites the loops, then the shoelace formula.
+std::vector<double> batchAreas(bool occupy) {
+  glimtest::QuietStdout quiet;
+  setProgressLines(false);
+  BatchOptions options;
+  options.input = drawing;
+  options.passes = 15;
+  options.occupy = occupy;
+  seedRandomSource(7, 0);
+  ZazizEvozuEvolver evolver;
+  ProgressBar bar(nullptr, 1, false);
+  std::vector<double> areas;
+  if (!evolveIteration(evolver, options, 0, bar)) return areas;
+  for (const auto& shape : evolver.shapes) {
+    if (!shape->polygonsFrozen) shape->updatePolygons();
+    std::vector<vorn::Vec2<double>> p = shape->points;
+    std::vector<std::vector<int>> loops = shape->polygons;
+    PolygonClipper::clip(p, loops, {}, {}, PolygonClipper::Union);
+    double twice = 0.0;
+    for (const auto& loop : loops)
+      for (std::size_t k = 0; k < loop.size(); ++k)
+        twice += p[loop[k]].x * p[loop[(k + 1) % loop.size()]].y - p[loop[(k + 1) % loop.size()]].x * p[loop[k]].y;
+    areas.push_back(twice / 2);
+  }
+  return areas;
+}
+
 // Width and height from a PNG's header chunk.
 bool pngSize(const std::string& bytes, unsigned& width, unsigned& height) {
   if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return false;
@@ -142,6 +172,7 @@ TEST_F(BatchProgram, BadOptionsAreRefusedBeforeAnythingRuns) {
       "--size 0x0",        "--size -5x7",       "--size 100000x100000", "--size 128",
       "--size 128x",       "--size 12.5x10",    "--seed -1",        "--seed 1e3",
       "--level-set Foo",   "--first -1",        "--bogus",          "--output",
+      "--size 128x0",      "--size 0x128",      "--first 999999999 -n 2",
       "-q -v",             "--prefix a/b",      "--fill=yes",       "a.svg b.svg",
       "--count 99999999999999999999", "--svg-reader fast", "--png-scale 0", "--png-scale 17",
       "--frames=",         "--frame-every 2",   "--frames f --frame-every 0",
@@ -152,6 +183,8 @@ TEST_F(BatchProgram, BadOptionsAreRefusedBeforeAnythingRuns) {
     EXPECT_TRUE(r.out.empty()) << arguments;
     EXPECT_NE(r.err.find("glimshape-batch: "), std::string::npos) << arguments << ": " << r.err;
   }
+  // The last file number is accepted.
+  EXPECT_EQ(run("--first 999999999 -n 1 --help").status, 0);
   // The message names what was wrong.
   EXPECT_NE(run("--size -5x7").err.find("'-5x7'"), std::string::npos);
   EXPECT_NE(run("--bogus").err.find("--bogus"), std::string::npos);
@@ -373,6 +406,26 @@ TEST_F(BatchProgram, TimeLapseFramesFollowThePassesAndNeverReplaceAFile) {
   EXPECT_TRUE(fs::exists(dir / "fr/glimout-000001-0001.png"));
   EXPECT_TRUE(fs::exists(dir / "fr/glimout-000001-0004.png"));
   EXPECT_TRUE(fs::exists(dir / "out/glimout-000001.svg"));
+}
+
+// Occupy changes the saved drawing, and every shape keeps at least the area it had (once it
+// cut against outlines never computed, so that shapes lost their area).
+TEST_F(BatchProgram, OccupyGrowsEveryShapeOfTheSavedDrawing) {
+  const std::string common = " --passes 15 --seed 7 " + quote(drawing);
+  ASSERT_EQ(run("-o plain" + common).status, 0);
+  ASSERT_EQ(run("-o occupied --occupy" + common).status, 0);
+  EXPECT_TRUE(readFile(dir / "plain/glimout-000000.svg") != readFile(dir / "occupied/glimout-000000.svg"))
+      << "--occupy changed nothing in the saved drawing";
+  const std::vector<double> before = batchAreas(false), after = batchAreas(true);
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_GE(after[i], before[i] - 1.0) << "shape " << i;
+}
+
+// --passes ends the evolution before a --seconds limit that comes later.
+TEST_F(BatchProgram, PassesEndTheEvolutionBeforeALaterTimeLimit) {
+  const Outcome r = run("--passes 1 --seconds 60 " + quote(drawing));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("iteration 1/1: 1 passes in "), std::string::npos) << r.err;
 }
 
 TEST(NormaliseSvgIds, RenumbersCairoIdsByFirstAppearanceAndNothingElse) {

@@ -30,6 +30,12 @@ class CanvasOps : public ::testing::Test {
   void SetUp() override { glimtest::quietShapeSettings(); }
 };
 
+/// The same cases for each level-set kind.
+class CanvasKinds : public ::testing::TestWithParam<const char*> {
+  void SetUp() override { glimtest::quietShapeSettings(GetParam()); }
+};
+INSTANTIATE_TEST_SUITE_P(Kinds, CanvasKinds, ::testing::Values("RectLevelSet", "SparseLevelSet", "FullLevelSet"));
+
 /// Even-odd inside test over all loops (ray towards +x).
 bool inside(const Points& points, const Loops& loops, double x, double y) {
   bool in = false;
@@ -74,7 +80,7 @@ int loopDistance(int p, int q, int m) {
 
 // ---- Closer ---------------------------------------------------------------------------
 
-TEST_F(CanvasOps, CloseImageNamesTheTwoNearestShapes) {
+TEST_P(CanvasKinds, CloseImageNamesTheTwoNearestShapes) {
   ZazizEvozuEvolver evolver;
   EXPECT_EQ(evolver.getCloseImage().getWidth(), 0);
   evolver.setShapes({boxShape(kSize, kSize, 10, 10, 29, 117), boxShape(kSize, kSize, 40, 10, 59, 117),
@@ -87,9 +93,11 @@ TEST_F(CanvasOps, CloseImageNamesTheTwoNearestShapes) {
     for (int x = 0; x < kSize; ++x) {
       std::vector<std::pair<float, unsigned int>> v;
       for (unsigned int s = 0; s < 3; ++s)
-        v.emplace_back(static_cast<float>(evolver.shapes[s]->get(x, y)), s);
+        if (evolver.shapes[s]->have(x, y))
+          v.emplace_back(static_cast<float>(evolver.shapes[s]->get(x, y)), s);
       std::stable_sort(v.begin(), v.end(),
                        [](const auto& a, const auto& b) { return a.first < b.first; });
+      v.resize(2, {0.0f, ZazizEvozuEvolver::noShape});
       ASSERT_EQ(close(x, y, 0), v[0].second) << x << "," << y;
       ASSERT_EQ(close(x, y, 1), v[1].second) << x << "," << y;
     }
@@ -118,15 +126,17 @@ TEST_F(CanvasOps, CloserLeavesAFivePixelGapAndSingleShapesAlone) {
   }
 }
 
-TEST_F(CanvasOps, CloserPullsATwoPixelGapTogether) {
+// A third shape lies off the sparse bands and beyond the rectangles of the pair.
+TEST_P(CanvasKinds, CloserPullsATwoPixelGapTogether) {
   ZazizEvozuEvolver evolver;
   // Facing outlines at x = 29.5 and x = 31.5, 120 rows long.
-  evolver.setShapes({boxShape(kSize, kSize, 10, 4, 29, 123), boxShape(kSize, kSize, 32, 4, 51, 123)});
+  evolver.setShapes({boxShape(kSize, kSize, 10, 4, 29, 123), boxShape(kSize, kSize, 32, 4, 51, 123),
+                     boxShape(kSize, kSize, 80, 4, 110, 123)});
   ZazizEvozuBase& a = *evolver.shapes[0];
   ZazizEvozuBase& b = *evolver.shapes[1];
   const Points a0 = a.points, b0 = b.points;
 
-  // Vertices matched in the step, found by brute force: with two shapes every vertex is a
+  // Vertices matched in the step, found by brute force: every vertex of the first shape is a
   // border vertex, matched when a vertex of the other lies within 3 pixels.
   auto matched = [](const Points& mine, const Points& theirs) {
     std::vector<bool> m(mine.size(), false);
@@ -193,10 +203,12 @@ TEST_F(CanvasOps, CloserIgnoresVerticesOffTheCanvas) {
   right.points[0] = {-1.5, 4.0};
   right.points[1] = {std::numeric_limits<double>::quiet_NaN(), 64.0};
   right.points[2] = {kSize + 0.5, 64.0};
+  right.points[3] = {kSize + 0.5, kSize - 0.5};  // its pixel would lie past the close image
   const Points before = right.points;
   printed([&] { evolver.moveExplicit(); });
   EXPECT_EQ(right.points[0], before[0]);
   EXPECT_EQ(right.points[2], before[2]);
+  EXPECT_EQ(right.points[3], before[3]);
 }
 
 TEST_F(CanvasOps, OffsetSmoothingIsACyclicFivePointAverage) {
@@ -271,6 +283,23 @@ TEST_F(CanvasOps, OccupyGivesTheGapToTheLessStiffShape) {
   }
 }
 
+// Occupy freezes the current outlines though nothing drew them (as in glimshape-batch), and
+// never takes a shape's own inside (the least stiff box reaches 3 pixels into the next).
+TEST_P(CanvasKinds, OccupyKeepsAllThatEveryShapeHad) {
+  const int columns[3][2] = {{10, 29}, {27, 50}, {56, 80}};
+  ZazizEvozuEvolver evolver;
+  for (const auto& c : columns)
+    evolver.shapes.push_back(ZazizEvozuBase::create(Polygon(), maskOf(kSize, kSize, [&](int x, int y) {
+      return x >= c[0] && x <= c[1] && y >= 20 && y < 60;
+    })));
+  for (int i = 0; i < 3; ++i) evolver.shapes[i]->stiffness = 0.1 * (i + 1);
+  evolver.occupyCommand();
+  for (int i = 0; i < 3; ++i)
+    for (int y = 20; y < 60; ++y)
+      for (int x = columns[i][0]; x <= columns[i][1]; ++x)
+        ASSERT_TRUE(inside(*evolver.shapes[i], x, y)) << "shape " << i << " lost " << x << "," << y;
+}
+
 TEST_F(CanvasOps, OccupyClosesBorderShapesAlongTheCanvasAndDoesNotGrowTwice) {
   ZazizEvozuEvolver evolver;
   evolver.setShapes({boxShape(kSize, kSize, 0, 0, 30, 50),
@@ -314,6 +343,17 @@ TEST_F(CanvasOps, OccupyClosesBorderShapesAlongTheCanvasAndDoesNotGrowTwice) {
   ZazizEvozuEvolver empty;
   empty.occupySpace();
   EXPECT_TRUE(empty.shapes.empty());
+}
+
+// Picked where the mask counts the shape: deep in a sparse ring along the left edge, too.
+TEST_P(CanvasKinds, HitPicksWhatTheMaskMarks) {
+  ZazizEvozuEvolver evolver;
+  evolver.setShapes({shapeOf(maskOf(kSize, kSize, [](int x, int y) { return std::abs(std::hypot(x - 8, y - 64) - 30) < 18; }))});
+  evolver.updateMask(-1);
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x)
+      ASSERT_EQ(evolver.hit((x + 0.5) * 2 / kSize - 1, (y + 0.5) * 2 / kSize - 1),
+                evolver.mask(x, y, 0) == 0 ? 0 : -1) << x << "," << y;
 }
 
 // ---- Fill -----------------------------------------------------------------------------
@@ -409,6 +449,23 @@ TEST_F(CanvasOps, FillTakesRegionsAboveTheSizeAfterShrinking) {
     ZazizEvozuEvolver evolver;  // no drawing: nothing to fill
     evolver.fillHoles(0, 0);
     EXPECT_TRUE(evolver.shapes.empty());
+  }
+}
+
+// Two 12 × 12 holes joined through a 3-pixel opening in the 2-pixel wall between them. The
+// Fill command's first call (shrinking by 2) parts them into two shapes of 8 × 8; of the rest,
+// shrinking by 1 leaves 4 pixels of the opening, too few for the later calls. Shrinking by 1
+// alone would keep the holes one region, filled by one shape.
+TEST_F(CanvasOps, FillPartsHolesJoinedThroughATwoPixelGap) {
+  ZazizEvozuEvolver evolver;
+  canvasWithHoles(evolver, [](int x, int y) {
+    return y >= 20 && y < 32 && x >= 20 && x < 46 && (x < 32 || x >= 34 || (y >= 24 && y < 27));
+  });
+  EXPECT_FALSE(evolver.fillCommand(ZazizEvozuEvolver::WorkerAfter::Resumed));
+  ASSERT_EQ(evolver.shapes.size(), 3u);
+  for (std::size_t i = 1; i < 3; ++i) {
+    const vorn::Image<unsigned char> in = evolver.shapes[i]->getBinaryImage();
+    EXPECT_EQ(std::count(in.getDataPtr(), in.getDataPtr() + kSize * kSize, 255), 64);
   }
 }
 

@@ -179,6 +179,25 @@ TEST(SpeedKernels, SpeedBasedByHand) {
   EXPECT_DOUBLE_EQ(at(obstacles), -0.6);
 }
 
+// Off its band a sparse initial level set reads the band edge on the dense one's side: a ring
+// along the left edge (rows beginning inside), the background round a disc (empty rows).
+TEST(SpeedKernels, SparseInitialValueOffTheBandIsTheBandEdgeOnItsSide) {
+  for (const double cx : {2.0, -1.0}) {
+    vorn::Image<unsigned char> mask(60, 50, 1);
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 60; ++x)
+        mask(x, y, 0) = 255 * (cx > 0 ? std::abs(std::hypot(x - cx, y - 25) - 16) < 10
+                                      : std::hypot(x - 30, y - 25) > 5);
+    const std::unique_ptr<FullLevelSet2D> dense(createLevelSetFromImage<FullLevelSet2D>(mask));
+    const std::unique_ptr<SparseLevelSet2D> sparse(createLevelSetFromImage<SparseLevelSet2D>(mask));
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 60; ++x)
+        ASSERT_EQ(initialValue(*sparse, x, y),
+                  sparse->have(x, y) ? dense->get(x, y) : dense->get(x, y) < 0 ? -5.0 : 5.0)
+            << x << "," << y;
+  }
+}
+
 TEST(SpeedKernels, BindingForwardsAndRefusesNulls) {
   FullLevelSet ls = constant(0.5), initial = constant(-1.0);
   FullLevelSet2D obstacles = constant(2.0);

@@ -215,10 +215,10 @@ TEST(ShapeMotion, RectangleReframesOnlyWhenTheInsideNearsItsEdge) {
 // Marking never raises the obstacle grid, lowers it exactly to the shape's value on its
 // inside (value < 0) and clears the mask there; the sparse kind's scan-line fill marks the
 // same cells as the dense kind, the unstored deep inside with the value of the nearest
-// negative band cell to its left.
-TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
+// negative band cell to its left. The canvas is W × H, the ring's centre (cx, cy).
+void markingLowersOnlyAndCoversTheInside(int W, int H, int cx, int cy) {
   useQuickModel();
-  const auto mask = ringMask(W, H, 22, 20, 6, 17);  // a thick ring with a hole
+  const auto mask = ringMask(W, H, cx, cy, 6, 17);  // a thick ring with a hole
   auto dense = makeShape<FullLevelSet>(mask);
   auto rect = makeShape<RectLevelSet>(mask);
   auto sparse = makeShape<SparseLevelSet2D>(mask);
@@ -266,6 +266,12 @@ TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
     }
   }
   EXPECT_GT(unstored, 20) << "the ring should be thicker than the band";
+}
+
+TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
+  markingLowersOnlyAndCoversTheInside(W, H, 22, 20);
+  // Taller than wide: a row bound taken from the width would lose every mark below row 40.
+  markingLowersOnlyAndCoversTheInside(40, 64, 20, 40);
 }
 
 // Sparse shapes whose deep inside the band does not reach: rows that begin inside, with no
