@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "levelset/createlevelset.h"
 #include "settings/glimshapesettings.h"
 #include "svg/raster.h"
 #include "svg/svgwriter.h"
@@ -30,7 +31,10 @@ bool ZazizEvozuEvolver::loadSVG(const std::string& fileName) {
       std::max(1LL, std::min(maxDrawingShapes, maxDrawingCells / cells)));
   std::vector<std::shared_ptr<ZazizEvozuBase>> created;
   const auto receive = [&](const SvgElement& element) {
-    std::shared_ptr<ZazizEvozuBase> shape = ZazizEvozuBase::create(element.polygon, element.mask);
+    // The outline traced from the mask encloses what the element paints: a drawing keeps
+    // its areas, small shapes included, however often it is saved and loaded again.
+    std::shared_ptr<ZazizEvozuBase> shape =
+        ZazizEvozuBase::create(element.polygon, calibrateCoverage(element.mask));
     if (!shape) return false;
     // The element's style replaces the random colours and width chosen at construction.
     for (int c = 0; c < 3; ++c) {

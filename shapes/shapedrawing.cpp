@@ -213,6 +213,12 @@ void drawCairo(const ZazizEvozuBase& shape, cairo_t* cr) {
   // stays visible. The saved file then holds one element per shape, which reads back as
   // one shape.
   const auto& pts = shape.points;
+  cairo_save(cr);
+  // A level-set cell sits on the point (x, y) and holds what pixel (x, y) of the mask the
+  // shape was made from covers, the square from (x, y) to (x + 1, y + 1): the outline lies
+  // half a pixel right of and below its cell coordinates. Without this shift every save
+  // and reload moved the drawing half a pixel up and left.
+  cairo_translate(cr, 0.5, 0.5);
   cairo_new_path(cr);
   bool any = false;
   for (const std::vector<int>& loop : shape.polygons) {
@@ -229,8 +235,10 @@ void drawCairo(const ZazizEvozuBase& shape, cairo_t* cr) {
     cairo_close_path(cr);
     any = true;
   }
-  if (!any) return;
-  cairo_save(cr);
+  if (!any) {
+    cairo_restore(cr);
+    return;
+  }
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   cairo_set_source_rgb(cr, shape.fillColor[0], shape.fillColor[1], shape.fillColor[2]);
   cairo_fill_preserve(cr);

@@ -32,8 +32,10 @@ void drawGL(ZazizEvozuBase& shape, TextureSlot overlaySlot);
 
 /// @brief Draws all loops of the shape as one path: filled in the fill colour by the
 /// even-odd rule (a point is inside when an odd number of loops covers it, as in `drawGL`),
-/// then stroked in the line colour and width. The context's fill rule, source and line
-/// width are left as they were; its current path is consumed.
+/// then stroked in the line colour and width, half a pixel right of and below the contour
+/// points, so that cell (x, y) falls on the centre of pixel (x, y) as in the mask the shape
+/// was made from. The context's transformation, fill rule, source and line width are left
+/// as they were; its current path is consumed.
 void drawCairo(const ZazizEvozuBase& shape, cairo_t* cr);
 
 /// @brief Deletes the texture names made in the current GL context and forgets them.

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -109,9 +110,38 @@ void appendEscaped(const std::string& text, std::string& out) {
   }
 }
 
+// Lower-case copy of an ASCII text (CSS keywords and property names ignore case).
+std::string lowered(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// Whether a property named @p name with value @p value may give an element a stroke: a
+// stroke other than none, or markers (whose content may stroke).
+bool propertyStrokes(const std::string& name, std::string value) {
+  const std::string key = lowered(trimmed(name));
+  value = lowered(trimmed(value));
+  const std::size_t important = value.find("!important");
+  if (important != std::string::npos) value = trimmed(value.substr(0, important));
+  return (key == "stroke" || key.compare(0, 6, "marker") == 0) && value != "none";
+}
+
+// Which rendering a written document is for.
+enum class Pass {
+  Fills,    // strokes hidden, every element written
+  Strokes,  // fills hidden; plain shapes that have no stroke are left out
+};
+
 // Writes the checked tree back as text for librsvg: SVG elements only, entities expanded,
-// conditions decided (a `switch` becomes a group holding the child that is shown), and an
-// id on every drawable element, in document order.
+// conditions decided (a `switch` becomes a group holding the child that is shown), an id on
+// every drawable element, in document order, and a last style sheet that hides the other
+// pass's paint. Every load renders each drawable element alone, and librsvg 2.54 looks at
+// every sibling of the element and of each of its ancestors on the way down, so a flat
+// drawing of n elements costs n² over the load: without style sheets of the document's own
+// (whose selectors may depend on where an element stands) the children of every container
+// are spread over nested plain groups of at most 16, which paint exactly as they did.
 class Serialiser {
 public:
   Serialiser(xmlNode* root, EntityExpander& entities) : root(root), entities(entities) {
@@ -119,20 +149,26 @@ public:
     collectIds();
   }
 
-  // The text, with the root's viewport replaced by @p viewBox when it is given.
-  std::string write(const std::string& viewBox) {
+  // The text for @p pass, with the root's viewport replaced by @p viewBox when it is given.
+  std::string write(const std::string& viewBox, Pass pass) {
     rootViewBox = viewBox;
+    this->pass = pass;
     out.clear();
     drawables.clear();
-    usedIds.clear();
-    nextId = 0;
+    strokeCandidates.clear();
     entities.restart();
-    element(root, true);
+    element(root, true, false, false);
     return out;
   }
 
   // Ids of the drawable elements the document renders, in document order.
   std::vector<std::string> drawables;
+  // For each of them, whether the stroke pass's document holds it: a plain shape that
+  // neither it nor an ancestor gives a stroke or markers has no stroke to paint there.
+  std::vector<char> strokeCandidates;
+  bool hasStrokeCandidate() const {
+    return std::find(strokeCandidates.begin(), strokeCandidates.end(), 1) != strokeCandidates.end();
+  }
 
 private:
   bool isSvg(const xmlNode* node) const {
@@ -154,8 +190,17 @@ private:
     return true;
   }
 
+  // Every id; every name written after a '#' anywhere (href, url(#…), style sheets), which
+  // is what may be referred to; and whether the document has style sheets of its own.
   void collectIds() {
     std::vector<xmlNode*> pending{root};
+    const auto references = [&](const std::string& text) {
+      for (std::size_t hash = text.find('#'); hash != std::string::npos; hash = text.find('#', hash)) {
+        std::size_t end = ++hash;
+        while (end < text.size() && std::strchr(")\"' \t\r\n,;", text[end]) == nullptr) ++end;
+        referencedIds.insert(text.substr(hash, end - hash));
+      }
+    };
     while (!pending.empty()) {
       xmlNode* node = pending.back();
       pending.pop_back();
@@ -163,17 +208,69 @@ private:
       if (node->type != XML_ELEMENT_NODE) continue;
       if (node->children != nullptr) pending.push_back(node->children);
       for (xmlAttr* a = node->properties; a != nullptr; a = a->next) {
-        if (isAttribute(a, "id")) allIds.insert(entities.value(a));
+        const std::string value = entities.value(a);
+        if (isAttribute(a, "id")) allIds.insert(value);
+        references(value);
+      }
+      if (isSvgName(node, "style")) {
+        hasStyleSheet = true;
+        const std::string sheet = lowered(entities.text(node->children));
+        references(sheet);
+        for (const char* word : {"stroke", "marker"}) {
+          if (sheet.find(word) != std::string::npos) styleSheetStrokes = true;
+        }
       }
     }
   }
 
-  std::string freshId() {
+  bool isReferenced(xmlNode* node) {
+    for (xmlAttr* a = node->properties; a != nullptr; a = a->next) {
+      if (isAttribute(a, "id") && referencedIds.count(entities.value(a)) != 0) return true;
+    }
+    return false;
+  }
+
+  // Whether the element's own attributes or style may give it a stroke.
+  bool declaresStroke(xmlNode* node) {
+    for (xmlAttr* a = node->properties; a != nullptr; a = a->next) {
+      if (a->ns != nullptr || a->name == nullptr) continue;
+      const std::string name = reinterpret_cast<const char*>(a->name);
+      if (name == "style") {
+        const std::string style = entities.value(a);
+        if (style.find("/*") != std::string::npos) return true;
+        std::size_t begin = 0;
+        while (begin < style.size()) {
+          std::size_t end = style.find(';', begin);
+          if (end == std::string::npos) end = style.size();
+          const std::size_t colon = style.find(':', begin);
+          if (colon < end &&
+              propertyStrokes(style.substr(begin, colon - begin),
+                              style.substr(colon + 1, end - colon - 1)))
+            return true;
+          begin = end + 1;
+        }
+      } else if (propertyStrokes(name, entities.value(a))) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string idOf(xmlNode* node) {
+    const auto known = ids.find(node);
+    if (known != ids.end()) return known->second;
     std::string id;
-    do {
-      id = "glimshape-element-" + std::to_string(++nextId);
-    } while (allIds.count(id) != 0);
-    return id;
+    for (xmlAttr* a = node->properties; a != nullptr; a = a->next) {
+      if (isAttribute(a, "id")) id = entities.value(a);
+    }
+    // Existing ids stay, since `use` and url(#…) refer to them; a drawable without one,
+    // or with one an earlier drawable already has, gets a new one.
+    if (id.empty() || !usedIds.insert(id).second) {
+      do {
+        id = "glimshape-element-" + std::to_string(++nextId);
+      } while (allIds.count(id) != 0);
+    }
+    return ids[node] = id;
   }
 
   void attributes(xmlNode* node, bool drawable) {
@@ -186,7 +283,6 @@ private:
       out += "\"";
       if (!rootViewBox.empty()) out += " viewBox=\"" + rootViewBox + "\"";
     }
-    std::string id;
     for (xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
       if (attribute->name == nullptr || isConditional(attribute)) continue;
       std::string name = reinterpret_cast<const char*>(attribute->name);
@@ -206,63 +302,104 @@ private:
            name == "preserveAspectRatio")) {
         continue;
       }
-      const std::string value = entities.value(attribute);
-      if (drawable && name == "id") {
-        id = value;
-        continue;
-      }
+      if (drawable && name == "id") continue;
       out += ' ';
       out += name;
       out += "=\"";
-      appendEscaped(value, out);
+      appendEscaped(entities.value(attribute), out);
       out += '"';
     }
     if (drawable) {
-      // Existing ids stay, since `use` and url(#…) refer to them; a drawable without one,
-      // or with one an earlier drawable already has, gets a new one.
-      if (id.empty() || !usedIds.insert(id).second) id = freshId();
-      drawables.push_back(id);
       out += " id=\"";
-      appendEscaped(id, out);
+      appendEscaped(idOf(node), out);
       out += '"';
     }
   }
 
-  void element(xmlNode* node, bool rendered) {
+  // @p rendered: the element is drawn where it stands; @p stroked: an ancestor may give it
+  // a stroke; @p referenced: it or an ancestor may be drawn elsewhere too.
+  void element(xmlNode* node, bool rendered, bool stroked, bool referenced) {
     if (!isSvg(node) || !passes(node)) return;
     const bool isSwitch = isSvgName(node, "switch");
     const bool drawable = rendered && isDrawable(node);
     const bool childrenRendered = rendered && isContainer(node);
+    stroked = stroked || declaresStroke(node);
+    referenced = referenced || isReferenced(node);
+    if (drawable) {
+      // Text, `use` and images paint what they hold or show, whatever their own style.
+      const bool candidate = styleSheetStrokes || stroked || referenced ||
+                             isOneOf(node, {"text", "use", "image"});
+      drawables.push_back(idOf(node));
+      strokeCandidates.push_back(candidate);
+      if (pass == Pass::Strokes && !candidate) return;
+    }
     const std::string name = isSwitch ? "g" : reinterpret_cast<const char*>(node->name);
     out += '<';
     out += name;
     attributes(node, drawable);
     out += '>';
-    bool shown = false;
-    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-      if (child->type == XML_ELEMENT_NODE) {
-        if (isSwitch) {
-          // A renderer shows the first child element whose conditions hold.
-          if (shown || !isSvg(child) || !passes(child)) continue;
-          shown = true;
-        }
-        element(child, childrenRendered);
-      } else if (!isSwitch && (child->type == XML_TEXT_NODE ||
-                               child->type == XML_CDATA_SECTION_NODE ||
-                               child->type == XML_ENTITY_REF_NODE)) {
-        appendEscaped(entities.text(child, false), out);
+    if (childrenRendered && !isSwitch && !hasStyleSheet) {
+      std::vector<xmlNode*> children;
+      for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (isSvg(child)) children.push_back(child);
       }
+      grouped(children, 0, children.size(), stroked, referenced);
+    } else {
+      bool shown = false;
+      for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE) {
+          if (isSwitch) {
+            // A renderer shows the first child element whose conditions hold.
+            if (shown || !isSvg(child) || !passes(child)) continue;
+            shown = true;
+          }
+          element(child, childrenRendered, stroked, referenced);
+        } else if (!isSwitch && (child->type == XML_TEXT_NODE ||
+                                 child->type == XML_CDATA_SECTION_NODE ||
+                                 child->type == XML_ENTITY_REF_NODE)) {
+          appendEscaped(entities.text(child, false), out);
+        }
+      }
+    }
+    if (node == root) {
+      // Last, so that among rules of equal weight it is applied after the document's own.
+      out += pass == Pass::Fills ? "<style>* { stroke: none !important; }</style>"
+                                 : "<style>* { fill: none !important; }</style>";
     }
     out += "</";
     out += name;
     out += '>';
   }
 
+  // Children [begin, end) of a rendered container, in nested plain groups of at most
+  // `fanOut` elements each, so that every element has few siblings at every level.
+  void grouped(const std::vector<xmlNode*>& children, std::size_t begin, std::size_t end,
+               bool stroked, bool referenced) {
+    if (end - begin <= fanOut) {
+      for (std::size_t i = begin; i < end; ++i) element(children[i], true, stroked, referenced);
+      return;
+    }
+    std::size_t span = fanOut;
+    while (span * fanOut < end - begin) span *= fanOut;
+    for (std::size_t i = begin; i < end; i += span) {
+      out += "<g>";
+      grouped(children, i, std::min(end, i + span), stroked, referenced);
+      out += "</g>";
+    }
+  }
+
+  static constexpr std::size_t fanOut = 16;
   xmlNode* root;
   EntityExpander& entities;
+  Pass pass = Pass::Fills;
   bool defaultNamespace = false;
+  bool hasStyleSheet = false;
+  // The document's style sheets may give strokes or markers to any element.
+  bool styleSheetStrokes = false;
   std::unordered_set<std::string> allIds;
+  std::unordered_set<std::string> referencedIds;
   std::unordered_set<std::string> usedIds;
+  std::unordered_map<const xmlNode*, std::string> ids;
   std::string rootViewBox;
   std::string out;
   std::size_t nextId = 0;
@@ -273,7 +410,9 @@ struct HandleDeleter {
 };
 using Handle = std::unique_ptr<RsvgHandle, HandleDeleter>;
 
-Handle loadHandle(const std::string& text, const char* stylesheet) {
+// The style sheet that separates fill from stroke is part of @p text: a user style sheet
+// (rsvg_handle_set_stylesheet) would have librsvg work out every element's style twice.
+Handle loadHandle(const std::string& text) {
   GError* error = nullptr;
   Handle handle(rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(text.data()),
                                           text.size(), &error));
@@ -284,12 +423,6 @@ Handle loadHandle(const std::string& text, const char* stylesheet) {
     return nullptr;
   }
   rsvg_handle_set_dpi(handle.get(), 96.0);
-  if (stylesheet != nullptr &&
-      !rsvg_handle_set_stylesheet(handle.get(), reinterpret_cast<const guint8*>(stylesheet),
-                                  std::strlen(stylesheet), &error)) {
-    g_clear_error(&error);
-    return nullptr;
-  }
   return handle;
 }
 
@@ -341,8 +474,12 @@ std::string inkViewBox(RsvgHandle* handle) {
   return text;
 }
 
-// What one element painted in one pass: premultiplied ARGB pixels and their sums.
+// What one element painted in one pass: the premultiplied ARGB pixels of its painted box
+// and their sums.
 struct Coverage {
+  // The painted pixels' bounding box, inclusive; empty (x0 > x1) when nothing is painted.
+  int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+  // The box's pixels, row after row.
   std::vector<std::uint32_t> pixels;
   double maxAlpha = 0.0;  // 0..255
   double sumAlpha = 0.0;
@@ -350,24 +487,27 @@ struct Coverage {
   // weighted by its coverage squared, so that the rounding of faintly covered edge pixels
   // hardly moves the mean of a plain fill.
   double sumRed = 0.0, sumGreen = 0.0, sumBlue = 0.0, sumAlpha2 = 0.0;
-  // The painted pixels' bounding box, inclusive; empty (x0 > x1) when nothing is painted.
-  int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
 
   bool isEmpty() const { return maxAlpha <= 0.0; }
-  // Whether anything is painted within the box (inclusive, clipped to the image).
-  bool touches(int left, int top, int right, int bottom, int width, int height) const {
+  // Alpha (0..255) at an image pixel; 0 outside the box.
+  std::uint32_t alpha(int x, int y) const {
+    if (x < x0 || x > x1 || y < y0 || y > y1) return 0;
+    return pixels[static_cast<std::size_t>(y - y0) * (x1 - x0 + 1) + (x - x0)] >> 24;
+  }
+  // Whether anything is painted within the box (inclusive).
+  bool touches(int left, int top, int right, int bottom) const {
     left = std::max(left, x0), top = std::max(top, y0);
-    right = std::min({right, x1, width - 1}), bottom = std::min({bottom, y1, height - 1});
+    right = std::min(right, x1), bottom = std::min(bottom, y1);
     for (int y = top; y <= bottom; ++y) {
       for (int x = left; x <= right; ++x) {
-        if (pixels[static_cast<std::size_t>(y) * width + x] >> 24) return true;
+        if (alpha(x, y) != 0) return true;
       }
     }
     return false;
   }
   double strongest() const { return maxAlpha / 255.0; }
   // Coverage relative to the strongest, 0..1.
-  double relative(std::size_t i) const { return (pixels[i] >> 24) / maxAlpha; }
+  double relative(int x, int y) const { return isEmpty() ? 0.0 : alpha(x, y) / maxAlpha; }
   // Pixels' worth of coverage relative to the strongest.
   double area() const { return maxAlpha > 0.0 ? sumAlpha / maxAlpha : 0.0; }
   std::array<float, 3> meanColor() const {
@@ -377,7 +517,9 @@ struct Coverage {
   }
 };
 
-// Draws one element into a reused ARGB surface of the image size.
+// Draws one element at a time into one ARGB surface of the image size. Most elements of a
+// large drawing cover a few pixels: only the rows and the box they painted are read, and
+// only that box is cleared for the next one.
 class ElementPainter {
 public:
   ElementPainter(int width, int height, const RsvgRectangle& viewport)
@@ -394,9 +536,6 @@ public:
   Coverage paint(RsvgHandle* handle, const std::string& id) {
     Coverage coverage;
     cairo_t* cr = cairo_create(surface);
-    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     GError* error = nullptr;
     const std::string fragment = "#" + id;
     const bool drawn =
@@ -404,30 +543,52 @@ public:
                    : rsvg_handle_render_layer(handle, cr, fragment.c_str(), &viewport, &error);
     g_clear_error(&error);
     cairo_destroy(cr);
-    if (!drawn) return coverage;
     cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
-    coverage.pixels.resize(static_cast<std::size_t>(width) * height);
+    const auto row = [&](int y) {
+      return reinterpret_cast<std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+    };
+    // Premultiplied: a pixel without alpha is all zero.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * sizeof(std::uint32_t);
+    if (zeroRow.size() < rowBytes) zeroRow.assign(rowBytes, 0);
     coverage.x0 = width, coverage.y0 = height;
     for (int y = 0; y < height; ++y) {
-      const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
-      std::uint32_t* out = coverage.pixels.data() + static_cast<std::size_t>(y) * width;
-      std::copy(row, row + width, out);
-      for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = row[x];
-        if ((p >> 24) == 0) continue;
-        const double a = p >> 24;
-        coverage.x0 = std::min(coverage.x0, x), coverage.x1 = std::max(coverage.x1, x);
-        coverage.y0 = std::min(coverage.y0, y), coverage.y1 = std::max(coverage.y1, y);
-        coverage.maxAlpha = std::max(coverage.maxAlpha, a);
-        coverage.sumAlpha += a;
-        coverage.sumAlpha2 += a * a;
-        coverage.sumRed += a * ((p >> 16) & 255);
-        coverage.sumGreen += a * ((p >> 8) & 255);
-        coverage.sumBlue += a * (p & 255);
-      }
+      const std::uint32_t* r = row(y);
+      if (std::memcmp(r, zeroRow.data(), rowBytes) == 0) continue;
+      int first = 0, last = width - 1;
+      while (r[first] == 0) ++first;
+      while (r[last] == 0) --last;
+      coverage.x0 = std::min(coverage.x0, first), coverage.x1 = std::max(coverage.x1, last);
+      coverage.y0 = std::min(coverage.y0, y), coverage.y1 = y;
     }
+    if (coverage.x1 < coverage.x0) {
+      coverage.x0 = 0, coverage.y0 = 0, coverage.x1 = -1, coverage.y1 = -1;
+      return coverage;
+    }
+    const int boxWidth = coverage.x1 - coverage.x0 + 1;
+    if (drawn) coverage.pixels.reserve(static_cast<std::size_t>(boxWidth) * (coverage.y1 - coverage.y0 + 1));
+    for (int y = coverage.y0; y <= coverage.y1; ++y) {
+      std::uint32_t* r = row(y) + coverage.x0;
+      if (drawn) {
+        coverage.pixels.insert(coverage.pixels.end(), r, r + boxWidth);
+        for (int x = 0; x < boxWidth; ++x) {
+          const std::uint32_t p = r[x];
+          if (p == 0) continue;
+          const double a = p >> 24;
+          coverage.maxAlpha = std::max(coverage.maxAlpha, a);
+          coverage.sumAlpha += a;
+          coverage.sumAlpha2 += a * a;
+          coverage.sumRed += a * ((p >> 16) & 255);
+          coverage.sumGreen += a * ((p >> 8) & 255);
+          coverage.sumBlue += a * (p & 255);
+        }
+      }
+      std::fill(r, r + boxWidth, 0u);
+    }
+    cairo_surface_mark_dirty(surface);
+    // A failed rendering counts as painting nothing; what it left is cleared above.
+    if (!drawn) coverage = Coverage();
     return coverage;
   }
 
@@ -435,6 +596,7 @@ private:
   int width, height;
   RsvgRectangle viewport;
   cairo_surface_t* surface = nullptr;
+  std::vector<unsigned char> zeroRow;
 };
 
 // Length of the outline of a coverage image: the sum of its gradient's length (central
@@ -442,7 +604,7 @@ private:
 double outlineLength(const Coverage& c, int width, int height) {
   const auto at = [&](int x, int y) {
     if (x < 0 || y < 0 || x >= width || y >= height) return 0.0;
-    return c.relative(static_cast<std::size_t>(y) * width + x);
+    return c.relative(x, y);
   };
   double length = 0.0;
   for (int y = std::max(0, c.y0 - 1); y <= std::min(height - 1, c.y1 + 1); ++y) {
@@ -491,7 +653,7 @@ struct Candidate {
 // outline (within half its width and a pixel and a half) and nearly all of the outline is
 // covered by the stroke.
 bool retraces(const Candidate& shape, const Coverage& stroke, int width, int height) {
-  const std::size_t n = stroke.pixels.size();
+  const std::size_t n = static_cast<std::size_t>(width) * height;
   const vorn::Image<unsigned char>& mask = shape.element.mask;
   std::vector<char> border(n, 0), painted(n, 0);
   std::size_t borderCount = 0, paintedCount = 0;
@@ -505,7 +667,7 @@ bool retraces(const Candidate& shape, const Coverage& stroke, int width, int hei
       const std::size_t i = static_cast<std::size_t>(y) * width + x;
       border[i] = edge;
       borderCount += edge;
-      painted[i] = stroke.relative(i) >= 0.5;
+      painted[i] = stroke.relative(x, y) >= 0.5;
       paintedCount += painted[i];
     }
   }
@@ -542,24 +704,27 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
   const bool savedPage = hasCanvasAttribute(root);
   EntityExpander entities;
   Serialiser serialiser(root, entities);
-  std::string text = serialiser.write(std::string());
-  Handle fills = loadHandle(text, "* { stroke: none !important; }");
+  std::string viewBox;
+  Handle fills = loadHandle(serialiser.write(viewBox, Pass::Fills));
   if (!fills) return finish();
   double docWidth = 0.0, docHeight = 0.0;
   if (!viewportSize(fills.get(), docWidth, docHeight)) {
     // Neither a size nor a viewBox: the extent of what is drawn takes their place.
-    const std::string box = inkViewBox(fills.get());
-    if (box.empty()) {
+    viewBox = inkViewBox(fills.get());
+    if (viewBox.empty()) {
       std::cout << "The drawing has no size, no viewBox and paints nothing." << "\n";
       summary.paintNothing = serialiser.drawables.size();
       return finish();
     }
-    text = serialiser.write(box);
-    fills = loadHandle(text, "* { stroke: none !important; }");
+    fills = loadHandle(serialiser.write(viewBox, Pass::Fills));
     if (!fills || !viewportSize(fills.get(), docWidth, docHeight)) return finish();
   }
-  const bool hasStrokes = text.find("stroke") != std::string::npos;
-  Handle strokes = hasStrokes ? loadHandle(text, "* { fill: none !important; }") : nullptr;
+  // Both passes number the drawables alike.
+  const std::vector<std::string> ids = serialiser.drawables;
+  const std::vector<char> strokeCandidates = serialiser.strokeCandidates;
+  Handle strokes = serialiser.hasStrokeCandidate()
+                       ? loadHandle(serialiser.write(viewBox, Pass::Strokes))
+                       : nullptr;
 
   // The canvas rule of the basic reader, with the viewport in place of width × height.
   const double aspect = docWidth / docHeight;
@@ -581,7 +746,7 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
   if (!isUsableSize(viewport.width, viewport.height)) {
     std::cout << "The drawing's viewport cannot be drawn at " << viewport.width << " x "
               << viewport.height << " pixels." << "\n";
-    summary.paintNothing = serialiser.drawables.size();
+    summary.paintNothing = ids.size();
     return finish();
   }
   ElementPainter painter(imageWidth, imageHeight, viewport);
@@ -592,7 +757,6 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
 
   const Coverage allStrokes = strokes ? painter.paint(strokes.get(), std::string()) : Coverage();
   if (allStrokes.isEmpty()) strokes.reset();
-  const std::vector<std::string>& ids = serialiser.drawables;
   std::optional<Candidate> pending;
   bool pendingIsPrevious = false;
   const auto handOn = [&]() {
@@ -614,8 +778,8 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
     // A stroke is centred on the outline, so an element whose filled box holds no stroke
     // of the whole drawing has none.
     const bool mayHaveStroke =
-        strokes && (fill.isEmpty() || allStrokes.touches(fill.x0 - 1, fill.y0 - 1, fill.x1 + 1,
-                                                          fill.y1 + 1, imageWidth, imageHeight));
+        strokes && strokeCandidates[k] && (fill.isEmpty() || allStrokes.touches(fill.x0 - 1, fill.y0 - 1, fill.x1 + 1,
+                                                          fill.y1 + 1));
     const Coverage stroke = mayHaveStroke ? painter.paint(strokes.get(), ids[k]) : Coverage();
     if (fill.isEmpty() && stroke.isEmpty()) {
       ++summary.paintNothing;
@@ -652,9 +816,9 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
     const auto strongest = static_cast<std::uint32_t>(region.maxAlpha);
     for (int y = region.y0; y <= region.y1; ++y) {
       for (int x = region.x0; x <= region.x1; ++x) {
-        const std::size_t i = static_cast<std::size_t>(y) * imageWidth + x;
-        const std::uint32_t a = region.pixels[i] >> 24;
-        element.mask.data[i] = static_cast<unsigned char>((255 * a + strongest / 2) / strongest);
+        const std::uint32_t a = region.alpha(x, y);
+        element.mask.data[static_cast<std::size_t>(y) * imageWidth + x] =
+            static_cast<unsigned char>((255 * a + strongest / 2) / strongest);
       }
     }
     element.fillColor = region.meanColor();

@@ -20,13 +20,12 @@ using shapetest::useQuickModel;
 
 constexpr int N = 64;
 
-// An ARGB32 canvas-size surface; drawing is shifted by half a pixel so that level-set cell
-// (x, y), which sits on the point (x, y), falls on the centre of pixel (x, y).
+// An ARGB32 canvas-size surface; a shape draws level-set cell (x, y) on the centre of
+// pixel (x, y) by itself.
 struct Surface {
   Surface() {
     surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, N, N);
     cr = cairo_create(surface);
-    cairo_translate(cr, 0.5, 0.5);
   }
   ~Surface() {
     cairo_destroy(cr);

@@ -177,6 +177,48 @@ TEST(FullReader, TransformsBasicShapesViewBoxGradientsOpacityAndConditions) {
   EXPECT_NEAR(stroked.elements[0].strokeWidth, 6 * 1.16, 0.5);
 }
 
+// A long flat drawing keeps its elements' order, places and inherited fills; strokes come
+// from the element, an ancestor or the `use` that shows an element; a style sheet that
+// picks elements by where they stand still picks them.
+TEST(FullReader, StrokesFromAncestorsAndUsesAndStructuralStyleSheets) {
+  const std::string open = R"(<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" )";
+  std::string flat = open + R"(fill="#00ff00">)";
+  for (int k = 0; k < 40; ++k) {
+    flat += "<rect x=\"" + std::to_string(3 * k) + "\" y=\"" + std::to_string(k % 7 * 16) +
+            "\" width=\"3\" height=\"12\"" + (k == 25 ? " stroke=\"#ff0000\"" : "") + "/>";
+  }
+  FullSvgReader reader;
+  const Shapes shapes = readWith(reader, flat + "</svg>");
+  ASSERT_EQ(shapes.elements.size(), 40u);
+  for (int k = 0; k < 40; ++k) {
+    SCOPED_TRACE(k);
+    const Moments m = moments(shapes.elements[k].mask);
+    EXPECT_NEAR(m.x, 6 + (3 * k + 1.5) * 116 / 128.0, 0.3);
+    EXPECT_NEAR(m.y, 6 + (k % 7 * 16 + 6) * 116 / 128.0, 0.3);
+    expectColor(shapes.elements[k].fillColor, 0, 1, 0, 0.03);
+    EXPECT_EQ(shapes.elements[k].strokeWidth > 0, k == 25);
+  }
+  expectColor(shapes.elements[25].strokeColor, 1, 0, 0, 0.03);
+
+  const Shapes strokes = readWith(reader, open + R"(xmlns:xlink="http://www.w3.org/1999/xlink">
+      <rect id="r" x="10" y="10" width="30" height="30" fill="#ff0000"/>
+      <use xlink:href="#r" y="50" stroke="#0000ff" stroke-width="4"/>
+      <g stroke="#0000ff" stroke-width="4"><rect x="60" y="10" width="30" height="30"/></g>
+    </svg>)");
+  ASSERT_EQ(strokes.elements.size(), 3u);
+  EXPECT_DOUBLE_EQ(strokes.elements[0].strokeWidth, 0.0);
+  for (const std::size_t i : {1u, 2u}) {
+    expectColor(strokes.elements[i].strokeColor, 0, 0, 1, 0.03);
+    EXPECT_NEAR(strokes.elements[i].strokeWidth, 4 * 116 / 128.0, 0.5) << i;
+  }
+
+  std::string styled = open + "><style>svg > rect { fill: #0000ff }</style>";
+  for (int k = 0; k < 20; ++k) styled += "<rect x=\"" + std::to_string(6 * k) + "\" width=\"4\" height=\"4\"/>";
+  const Shapes blue = readWith(reader, styled + "</svg>");
+  ASSERT_EQ(blue.elements.size(), 20u);
+  for (const SvgElement& element : blue.elements) expectColor(element.fillColor, 0, 0, 1, 0.03);
+}
+
 TEST(FullReader, HostileDocumentsGiveNoShapeOrABoundedOne) {
   // (Entity bombs are refused by the XML parser the two readers share.)
   // A PNG beside the test: no document may make librsvg load it.
