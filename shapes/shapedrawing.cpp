@@ -42,6 +42,16 @@ GLuint textureFor(TextureSlot slot) {
 
 bool validIndex(int i, std::size_t n) { return i >= 0 && static_cast<std::size_t>(i) < n; }
 
+// Maps canvas coordinates onto the view's world and puts the outline where the saved file
+// draws it: a level-set cell sits on the point (x, y) and holds pixel (x, y) of the mask,
+// the square from (x, y) to (x + 1, y + 1), so its outline lies half a pixel right of and
+// below its cell coordinates (see drawCairo). The view then shows a shape over the pixels
+// that picking finds inside it.
+void pushOutlineFrame(int w, int h, double m) {
+  glScaled(2.0 / m, 2.0 / m, 1.0);
+  glTranslated(-w / 2.0 + 0.5, -h / 2.0 + 0.5, 0.0);
+}
+
 void drawTextureFallback(ZazizEvozuBase& shape, int w, int h, double m) {
   const vorn::Image<float> image = shape.getTextureImage();
   glEnable(GL_TEXTURE_2D);
@@ -72,8 +82,7 @@ void drawTextureFallback(ZazizEvozuBase& shape, int w, int h, double m) {
 // number of loops covers it, so holes stay open.
 void fillEvenOdd(ZazizEvozuBase& shape, int w, int h, double m) {
   glPushMatrix();
-  glScaled(2.0 / m, 2.0 / m, 1.0);
-  glTranslated(-w / 2.0, -h / 2.0, 0.0);
+  pushOutlineFrame(w, h, m);
   glClearStencil(0);
   glClear(GL_STENCIL_BUFFER_BIT);
   glEnable(GL_STENCIL_TEST);
@@ -103,8 +112,7 @@ void fillEvenOdd(ZazizEvozuBase& shape, int w, int h, double m) {
 void drawOutline(const ZazizEvozuBase& shape, int w, int h, double m) {
   glColor4f(shape.lineColor[0], shape.lineColor[1], shape.lineColor[2], 0.9f);
   glPushMatrix();
-  glScaled(2.0 / m, 2.0 / m, 1.0);
-  glTranslated(-w / 2.0, -h / 2.0, 0.0);
+  pushOutlineFrame(w, h, m);
   glLineWidth(static_cast<GLfloat>(static_cast<int>(shape.lineWidth) + (shape.selected ? 5 : 0)));
   const std::size_t n = shape.points.size();
   glBegin(GL_LINES);

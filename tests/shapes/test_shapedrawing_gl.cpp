@@ -24,9 +24,9 @@ using shapetest::ringMask;
 constexpr int Canvas = 128;
 constexpr int View = 256;  // two frame-buffer pixels per canvas pixel
 
-// Canvas cell under frame-buffer pixel (px, py): canvas (x, y) is drawn at
-// ((x − 64) / 64, (y − 64) / 64), so the pixel centre lies at canvas (px + 0.5) / 2.
-int canvasCell(int p) { return std::min(Canvas - 1, static_cast<int>(std::lround((p + 0.5) / 2.0))); }
+// The canvas cell under frame-buffer pixel p: the pixel's centre lies at canvas (p + 0.5) / 2,
+// in the square of cell p / 2 (a cell holds the pixel from (x, y) to (x + 1, y + 1)).
+int canvasCell(int p) { return std::min(Canvas - 1, p / 2); }
 
 const unsigned char* pixel(const std::vector<unsigned char>& rgb, int px, int py) {
   return &rgb[(py * View + px) * 3];
@@ -96,7 +96,7 @@ TEST_F(ShapeGL, EvenOddFillLeavesTheHoleOpen) {
       for (int px = 0; px < View; ++px) {
         const double v = reference->get(canvasCell(px), canvasCell(py));
         const unsigned char* p = pixel(rgb, px, py);
-        if (std::fabs(v) < 1.5) continue;  // the outline's neighbourhood
+        if (std::fabs(v) < 0.5) continue;  // the outline's neighbourhood
         for (int c = 0; c < 3; ++c)
           ASSERT_NEAR(p[c], v < 0 ? fill[c] : 0, 1) << px << "," << py << " value " << v;
         filled += v < 0;
