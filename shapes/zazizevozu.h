@@ -77,6 +77,8 @@ class ZazizEvozu : public ZazizEvozuBase {
   /// cell (or the canvas edge) with that cell's value, so the unstored deep inside is
   /// marked too. Cells outside the mask or the grid are skipped.
   void markInsidePixels(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles) override;
+  /// @brief The cells `markInsidePixels` marks, read from the level set directly.
+  void getInsideCells(int width, int height, std::vector<InsideCell>& cells) override;
   /// @brief Stores the name; "original" selects the kernel `move`, any other
   /// `move_speed_based`.
   void setEvolutionMethod(const std::string& name) override;
