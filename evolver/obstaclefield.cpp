@@ -84,6 +84,8 @@ void ObstacleField::rebuildEmpty(int w, int h, std::size_t shapeCount) {
   dirtyBuckets.clear();
   occupied.clear();
   occupiedAt.assign(bucketCount, -1);
+  tiles.assign(bucketCount, Tile());
+  candidates.clear();
   segmentCount = 0;
   mask = vorn::Image<unsigned char>(width, height, 1);
   mask = 1;
@@ -114,9 +116,12 @@ void ObstacleField::update(const std::vector<std::shared_ptr<ZazizEvozuBase>>& s
   }
   if (left < shapes.size() && sources[left].included) this->exclude(sources[left]);
   finishUpdate();
-  // Distances are kept for one step only, since the contour differs in the next.
+  // Distances and candidates are kept for one step only, since the contour differs in the
+  // next.
+  candidates.clear();
   if (++step == 0) {
     std::fill(computedAt.begin(), computedAt.end(), 0);
+    for (Tile& t : tiles) t.gatheredAt = 0;
     step = 1;
   }
 }
@@ -272,7 +277,7 @@ double ObstacleField::getDistance(int x, int y) {
     psi = inside ? lowestAt(i) : farAway;
   } else {
     // The rebuild's signs: 0 inside on the contour; outside on it the marked value stays.
-    const double d = std::sqrt(nearestDistance2(x, y));
+    const double d = std::sqrt(tileDistance2(x, y));
     psi = inside ? (d > 0 ? -d : 0.0) : (d > 0 ? d : farAway);
   }
   grid.values[i] = psi;
@@ -317,6 +322,72 @@ double ObstacleField::nearestDistance2(double px, double py) const {
         if (x1 < bucketsX) offerBucket(row + x1, px, py, best);
       }
     }
+  }
+  return best;
+}
+
+void ObstacleField::gatherCandidates(int tile) {
+  const int tx = tile % bucketsX, ty = tile / bucketsX;
+  // The cells that read through this tile: its bucket's, and on the last column (row) of
+  // tiles also the canvas's last column (row), which lies beyond every bucket.
+  const double x0 = tx * bucketSize, y0 = ty * bucketSize;
+  const double x1 = tx == bucketsX - 1 ? width - 1 : x0 + bucketSize - 1;
+  const double y1 = ty == bucketsY - 1 ? height - 1 : y0 + bucketSize - 1;
+  const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+  const double halfDiagonal = std::hypot(x1 - cx, y1 - cy);
+  // A cell of the tile has a segment within D + halfDiagonal (D the centre's least
+  // distance), so its nearest lies within D + 2 halfDiagonal of the centre. The margin
+  // keeps a segment that rounding puts on the limit.
+  const double reach = std::sqrt(nearestDistance2(cx, cy)) + 2 * halfDiagonal + 1e-9;
+  Tile& t = tiles[static_cast<std::size_t>(tile)];
+  t.begin = candidates.size();
+  const auto offer = [&](int b) {
+    const double left = (b % bucketsX) * static_cast<double>(bucketSize);
+    const double top = (b / bucketsX) * static_cast<double>(bucketSize);
+    const double gx = std::max({0.0, left - cx, cx - (left + bucketSize)});
+    const double gy = std::max({0.0, top - cy, cy - (top + bucketSize)});
+    if (gx * gx + gy * gy > reach * reach) return;
+    for (const ContourSegment& s : buckets[static_cast<std::size_t>(b)]) {
+      const double d = std::sqrt(segmentDistance2(s, cx, cy));
+      if (d <= reach) candidates.push_back({s, d});
+    }
+  };
+  // Clamped as doubles, so that no reach converts out of an int's range.
+  const int bx0 = static_cast<int>(std::max((cx - reach) / bucketSize, 0.0));
+  const int by0 = static_cast<int>(std::max((cy - reach) / bucketSize, 0.0));
+  const int bx1 = static_cast<int>(std::min((cx + reach) / bucketSize, bucketsX - 1.0));
+  const int by1 = static_cast<int>(std::min((cy + reach) / bucketSize, bucketsY - 1.0));
+  if (static_cast<std::size_t>(bx1 - bx0 + 1) * static_cast<std::size_t>(by1 - by0 + 1) >
+      occupied.size()) {
+    for (const int b : occupied) offer(b);
+  } else {
+    for (int by = by0; by <= by1; ++by)
+      for (int bx = bx0; bx <= bx1; ++bx)
+        if (!buckets[static_cast<std::size_t>(by * bucketsX + bx)].empty()) offer(by * bucketsX + bx);
+  }
+  t.end = candidates.size();
+  t.centreX = cx;
+  t.centreY = cy;
+  t.gatheredAt = step;
+  std::sort(candidates.begin() + static_cast<std::ptrdiff_t>(t.begin), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.centreDistance < b.centreDistance; });
+}
+
+double ObstacleField::tileDistance2(int x, int y) {
+  const int tile = std::min(y / bucketSize, bucketsY - 1) * bucketsX +
+                   std::min(x / bucketSize, bucketsX - 1);
+  if (tiles[static_cast<std::size_t>(tile)].gatheredAt != step) gatherCandidates(tile);
+  const Tile& t = tiles[static_cast<std::size_t>(tile)];
+  const double dx = x - t.centreX, dy = y - t.centreY;
+  const double fromCentre = std::sqrt(dx * dx + dy * dy);
+  double best = infinity;
+  // Nearest to the centre first: a candidate is no nearer to the cell than its distance to
+  // the centre less the cell's, and neither is any after it (less a margin for rounding,
+  // so that the least distance found is the least of all).
+  for (std::size_t k = t.begin; k < t.end; ++k) {
+    const double bound = candidates[k].centreDistance - fromCentre - 1e-9;
+    if (bound > 0 && bound * bound > best) break;
+    best = std::min(best, segmentDistance2(candidates[k].segment, x, y));
   }
   return best;
 }

@@ -32,10 +32,13 @@
 /// What a step reads:
 /// - `getMask()`: 1 where no included shape is, 0 where one is, everywhere.
 /// - `getGrid()`: its `get(x, y)` is the signed distance ψ to the contour, computed on
-///   the first read of a cell in a step by searching the buckets ring by ring around the
-///   cell (exact: the least distance over every segment), then kept for the step. Its
-///   stored values (`values`, the base class's `get`) hold the side everywhere: a value
-///   ≤ 0 inside an included shape, above 0 outside, and ψ where it has been read.
+///   the first read of a cell in a step and then kept for the step. It is exact: the least
+///   distance over every segment that can be nearest. The cells of one bucket's square (a
+///   tile) share those candidates: on the tile's first read the buckets are searched ring by
+///   ring for the segment nearest to its centre, and every segment within that distance
+///   plus the tile's diameter is gathered. The grid's stored values (`values`, the base
+///   class's `get`) hold the side everywhere: a value ≤ 0 inside an included shape, above 0
+///   outside, and ψ where it has been read.
 ///
 /// ψ agrees with the rebuild: where the rebuild's band is exact (within 5 pixels of the
 /// contour unless the contour is very dense) to the bit, beyond it ψ is the exact distance
@@ -124,6 +127,8 @@ class ObstacleField {
   double lowestAt(std::size_t cell);
   double markedValue(std::size_t cell) { return count[cell] > 0 ? lowestAt(cell) : farAway; }
   double nearestDistance2(double px, double py) const;
+  void gatherCandidates(int tile);
+  double tileDistance2(int x, int y);
   void offerBucket(int bucket, double px, double py, double& best) const;
 
   int width = 0;
@@ -154,6 +159,20 @@ class ObstacleField {
   std::vector<int> occupied;
   std::vector<int> occupiedAt;
   std::size_t segmentCount = 0;
+
+  // The cells of a bucket's square (a tile) share the segments that can be nearest to any
+  // of them, gathered on the first read in a step and sorted by distance to the centre.
+  struct Candidate {
+    ContourSegment segment;
+    double centreDistance;
+  };
+  struct Tile {
+    std::size_t begin = 0, end = 0;
+    double centreX = 0, centreY = 0;
+    std::uint32_t gatheredAt = 0;
+  };
+  std::vector<Tile> tiles;
+  std::vector<Candidate> candidates;
 
   vorn::Image<unsigned char> mask;
   Grid grid;
