@@ -100,8 +100,20 @@ void ObstacleField::update(const std::vector<std::shared_ptr<ZazizEvozuBase>>& s
                            int exclude) {
   if (shapes.empty()) return;
   const int w = shapes.front()->getWidth(), h = shapes.front()->getHeight();
-  if (!valid.exchange(true) || w != width || h != height || sources.size() != shapes.size())
-    rebuildEmpty(w, h, shapes.size());
+  const bool afresh =
+      !valid.exchange(true) || w != width || h != height || sources.size() != shapes.size();
+  try {
+    if (afresh) rebuildEmpty(w, h, shapes.size());
+    countShapes(shapes, exclude);
+  } catch (...) {
+    // A failed allocation leaves the record half built: the next update starts afresh.
+    valid.store(false);
+    throw;
+  }
+}
+
+void ObstacleField::countShapes(const std::vector<std::shared_ptr<ZazizEvozuBase>>& shapes,
+                                int exclude) {
   if (++updateCount == 0) {
     std::fill(touchedAt.begin(), touchedAt.end(), 0);
     updateCount = 1;

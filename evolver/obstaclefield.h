@@ -40,9 +40,9 @@
 ///   class's `get`) hold the side everywhere: a value ≤ 0 inside an included shape, above 0
 ///   outside, and ψ where it has been read.
 ///
-/// ψ agrees with the rebuild: where the rebuild's band is exact (within 5 pixels of the
-/// contour unless the contour is very dense) to the bit, beyond it ψ is the exact distance
-/// and the rebuild's sweeps an upper bound. Without a contour ψ is the rebuild's value too:
+/// ψ agrees with the rebuild to the bit where the rebuild's band is exact (within 5 pixels
+/// of the contour unless the contour is very dense); beyond it ψ is the exact distance and
+/// the rebuild's sweeps give an upper bound. Without a contour ψ is the rebuild's value too:
 /// 1e10 outside (a lone shape), the lowest value of the covering shapes inside.
 ///
 /// Every shape is listed (`ZazizEvozuBase::getInsideCells`) when it is counted in, and the
@@ -82,22 +82,6 @@ class ObstacleField {
   /// @brief The obstacle grid of the last `update` (canvas size); see the class notes.
   const FullLevelSet2D& getGrid() const { return grid; }
 
-  /// @brief ψ at canvas cell (x, y), as the grid's `get` reads it.
-  /// @warning (x, y) must lie on the canvas.
-  double getDistance(int x, int y);
-
-  /// @brief Whether an included shape covers canvas cell (x, y).
-  bool isInside(int x, int y) const {
-    return count[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                 static_cast<std::size_t>(x)] > 0;
-  }
-
-  /// Canvas size of the record (0 before the first `update`).
-  int getWidth() const { return width; }
-  int getHeight() const { return height; }
-  /// Segments of the contour the distances are measured to.
-  std::size_t getSegmentCount() const { return segmentCount; }
-
  private:
   // The grid handed to the kernels: its get answers ψ through the field.
   class Grid : public FullLevelSet2D {
@@ -118,7 +102,10 @@ class ObstacleField {
     int minX = 0, minY = 0, maxX = -1, maxY = -1;
   };
 
+  // ψ at canvas cell (x, y), as the grid's get reads it.
+  double getDistance(int x, int y);
   void rebuildEmpty(int w, int h, std::size_t shapeCount);
+  void countShapes(const std::vector<std::shared_ptr<ZazizEvozuBase>>& shapes, int exclude);
   void include(Source& source, ZazizEvozuBase& shape);
   void exclude(Source& source);
   void touch(std::size_t cell);
