@@ -121,6 +121,7 @@ void ZazizEvozuEvolver::moveExplicit() {
 
   std::lock_guard<std::mutex> lock(mutex);
   const std::size_t n = shapes.size();
+  invalidateObstacles();
   std::vector<std::vector<vorn::Vec2<float>>> offsets(n);
   std::vector<std::vector<float>> weights(n);
   std::vector<BorderLists> borders(n);

@@ -50,6 +50,7 @@ void ZazizEvozuEvolver::start() {
   runShape = 0;
   runInterrupted = false;
   runFinishedAtStop = false;
+  invalidateObstacles();
   // Set before the thread exists, so its first check cannot read it as cleared.
   runFlag.store(true);
   worker = std::thread(s_moveShapes, this);
@@ -77,6 +78,8 @@ bool ZazizEvozuEvolver::resume() {
   if (worker.joinable()) worker.join();
   runInterrupted = false;
   runComplete.store(false);
+  // Whatever the caller did between the stop and now is taken in whole.
+  invalidateObstacles();
   runFlag.store(true);
   worker = std::thread(s_moveShapes, this);
   return true;
@@ -144,11 +147,20 @@ void ZazizEvozuEvolver::evolvePass() {
 bool ZazizEvozuEvolver::stepShape(std::size_t i) {
   std::lock_guard<std::mutex> lock(mutex);
   if (i >= shapes.size()) return false;
-  updateMask(static_cast<int>(i));
   ZazizEvozuBase& shape = *shapes[i];
-  shape.move(mask, obstacleGrid, stepCount(shape.speed), 1);
+  if (!useObstacleField) {
+    updateMask(static_cast<int>(i));
+    shape.move(mask, obstacleGrid, stepCount(shape.speed), 1);
+    return true;
+  }
+  // The line of the whole-canvas rebuild this replaces, which progress readers know.
+  if (progressLinesEnabled()) std::printf("initting mask.\n");
+  obstacleField.update(shapes, static_cast<int>(i));
+  shape.move(obstacleField.getMask(), obstacleField.getGrid(), stepCount(shape.speed), 1);
   return true;
 }
+
+void ZazizEvozuEvolver::invalidateObstacles() { obstacleField.invalidate(); }
 
 void ZazizEvozuEvolver::updateMask(int exclude) {
   if (shapes.empty()) return;
@@ -178,6 +190,7 @@ void ZazizEvozuEvolver::updateMask(int exclude) {
 void ZazizEvozuEvolver::reset() {
   std::lock_guard<std::mutex> lock(mutex);
   for (const std::shared_ptr<ZazizEvozuBase>& shape : shapes) shape->reset();
+  invalidateObstacles();
 }
 
 void ZazizEvozuEvolver::setPolygonFreeze(bool frozen) {
@@ -200,6 +213,7 @@ void ZazizEvozuEvolver::setShapes(std::vector<std::shared_ptr<ZazizEvozuBase>> n
   }
   std::lock_guard<std::mutex> lock(mutex);
   shapes.swap(newShapes);
+  invalidateObstacles();
 }
 
 bool ZazizEvozuEvolver::fillCommand(WorkerAfter after) {

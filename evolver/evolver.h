@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "evolver/obstaclefield.h"
 #include "lomvet/levelset2d.h"
 #include "quarl/image.h"
 #include "quarl/vec2.h"
@@ -114,18 +115,24 @@ class ZazizEvozuEvolver {
   static void* s_moveShapes(void* evolver);
 
   /// @brief The worker loop: up to `iterations` passes; in each, every shape in list order
-  /// has the mask rebuilt from the others (`updateMask`) and moves its speed (truncated)
-  /// steps, under `mutex`, followed by a 100 µs sleep. A `stop` is noticed before every
-  /// shape step. Begins where `start` (the first shape of pass 0) or `resume` put the run.
+  /// moves its speed (truncated) steps against the free-space mask and the obstacle grid of
+  /// all the others (`obstacleField`), under `mutex`, followed by a 100 µs sleep. A `stop`
+  /// is noticed before every shape step. Begins where `start` (the first shape of pass 0) or
+  /// `resume` put the run.
   void moveShapes();
 
   /// @brief One pass of the worker loop on the calling thread, without the sleeps: every
-  /// shape in list order has the mask rebuilt from the others and moves its steps, each
-  /// step under `mutex`. For command-line programs, benchmarks and tests.
+  /// shape in list order moves its steps against all the others, each step under `mutex`.
+  /// For command-line programs, benchmarks and tests.
   /// @warning Do not call while a worker runs: both would move the shapes in turn.
   void evolvePass();
 
-  /// @brief Rebuilds `mask` and `obstacleGrid` from every shape except one.
+  /// @brief Rebuilds `mask` and `obstacleGrid` from every shape except one, over the whole
+  /// canvas.
+  ///
+  /// The worker's steps read `obstacleField` instead, which gives the same free space and
+  /// the same distances where the step needs them; this rebuild stays for loading, the
+  /// canvas commands and as the reference the record is compared with.
   ///
   /// The canvas size is the first shape's. The mask becomes 1 everywhere and 0 inside the
   /// marked shapes; the grid starts at 1e10, takes each marked shape's negative values and
@@ -134,6 +141,14 @@ class ZazizEvozuEvolver {
   /// @param exclude index of the shape left out, -1 for none.
   /// @warning The caller holds `mutex` or knows that no worker runs.
   void updateMask(int exclude);
+
+  /// @brief Announces that shapes changed outside a worker step (their level sets or the
+  /// list), so that the next step rebuilds `obstacleField` from every shape.
+  ///
+  /// `reset`, `setShapes` (and so `loadSVG`), `start`, `fillHoles`, `occupySpace` and
+  /// `moveExplicit` call it themselves; anything else that changes a shape's level set while
+  /// the field may hold it must call it too. Callable from any thread.
+  void invalidateObstacles();
 
   /// @brief Resets every shape in list order: initial level set restored, motion model,
   /// noise, stiffness and speed drawn anew, flags cleared. The mask is not rebuilt.
@@ -321,8 +336,16 @@ class ZazizEvozuEvolver {
   vorn::Image<unsigned char> mask;
   /// Passes a worker run makes over the shape list.
   int iterations = 150;
-  /// Guards the shapes' contents, `mask` and `obstacleGrid` during a step or a paint.
+  /// @brief The worker's record of all shapes but the one that moves: its mask and grid
+  /// are what a step reads (see ObstacleField). Guarded by `mutex`.
+  ObstacleField obstacleField;
+  /// Guards the shapes' contents, `mask`, `obstacleGrid` and `obstacleField` during a step
+  /// or a paint.
   std::mutex mutex;
+  /// @brief Whether a step reads `obstacleField` (true) or rebuilds `mask` and
+  /// `obstacleGrid` over the whole canvas first, as `updateMask` does. Off only to compare
+  /// the two.
+  bool useObstacleField = true;
   /// @brief Whether `updateMask` refills the mask and the grid in place when the canvas
   /// size is unchanged and nobody else holds the mask's pixels, instead of allocating
   /// both anew. The results are the same either way; off only to compare the two.
@@ -354,8 +377,8 @@ class ZazizEvozuEvolver {
   FullSvgReader fullReader;
   LoadSummary loadSummary;
 
-  // One shape step of a pass under `mutex`: the mask rebuilt without shape i, then its
-  // move. False (and nothing done) when i is beyond the list.
+  // One shape step of a pass under `mutex`: the obstacles of all shapes but i brought up
+  // to date, then its move. False (and nothing done) when i is beyond the list.
   bool stepShape(std::size_t i);
 };
 

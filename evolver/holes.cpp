@@ -22,6 +22,7 @@ void ZazizEvozuEvolver::fillHoles(int minSize, int shrinkRadius) {
   stop();
   std::lock_guard<std::mutex> lock(mutex);
   updateMask(-1);
+  invalidateObstacles();
   const int w = mask.getWidth();
   const int h = mask.getHeight();
   if (w <= 0 || h <= 0 || mask.nchannels < 1) return;

@@ -48,6 +48,7 @@ FullLevelSet2D smoothedDistance(const vorn::Image<unsigned char>& grown) {
 
 void ZazizEvozuEvolver::occupySpace() {
   std::lock_guard<std::mutex> lock(mutex);
+  invalidateObstacles();
   if (shapes.empty()) return;
 
   // Least stiff first; equal stiffness in list order. A stiffness that is not a number

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -77,7 +76,8 @@ inline double initialValue(const SparseLevelSet2D& initial, int x, int y) {
 /// −2 k s d / √(d² + 0.5) + H′(φ) · 2 max(ψ, 1)^0.05 · (H(φ) − H(ψ)): a saturating pull
 /// towards the initial shape, plus, within 3 pixels of the outline, a push outward where
 /// this shape reaches deeper than the others and inward where they reach deeper.
-/// The step is 1.25; a cell that ls does not store has speed 0.
+/// The step is 1.25; a cell that ls does not store has speed 0. Where H′(φ) is 0 (|φ| ≥ 3)
+/// the obstacle term is left out and ψ is not read.
 /// @param mask the free-space mask; passed through, not read (may be null).
 /// @param obstacles signed distance to all other shapes (negative inside them).
 /// @param initial the shape's initial level set (canvas coordinates).
@@ -93,21 +93,18 @@ double move(const vorn::Image<unsigned char>* mask, const FullLevelSet2D* obstac
   if (step) *step = originalStep;
   if (!ls->have(x, y)) return 0.0;
   const double phi = ls->get(x, y);
-  const double hPhi = smoothStep(phi);
-  const double psi = obstacles->get(x, y);
-  const double hPsi = smoothStep(psi);
-  const double dhPhi = smoothStepDerivative(phi);
-  // Where H′(φ) is ±0 the obstacle term is a zero whose sign comes from the factors' signs,
-  // not their sizes; any finite positive power gives the same zero, so pow (a costly call
-  // at most cells) is spared there. A NaN or infinite ψ still takes pow, whose NaN or
-  // infinity turns the term into NaN as before.
-  const double p = dhPhi == 0.0 && psi < std::numeric_limits<double>::infinity()
-                       ? 1.0
-                       : std::pow(std::max(psi, 1.0), 0.05);
   double s = stiffnessImage->sample(x, y);
   if (!(s >= 0.0)) s = 1.0;
   const double d = phi - initialValue(*initial, x, y);
-  return -2.0 * stiffness * s * d / std::sqrt(d * d + 0.5) + dhPhi * 2.0 * p * (hPhi - hPsi);
+  const double pull = -2.0 * stiffness * s * d / std::sqrt(d * d + 0.5);
+  // Farther than 3 pixels from the outline H′(φ) is 0 and the obstacle term adds nothing
+  // (a zero at most), so ψ is neither read nor needed there: the evolver computes ψ only
+  // where a step reads it.
+  const double dhPhi = smoothStepDerivative(phi);
+  if (dhPhi == 0.0) return pull;
+  const double psi = obstacles->get(x, y);
+  const double p = std::pow(std::max(psi, 1.0), 0.05);
+  return pull + dhPhi * 2.0 * p * (smoothStep(phi) - smoothStep(psi));
 }
 
 /// @brief The "speed-based" speed function.
@@ -115,7 +112,8 @@ double move(const vorn::Image<unsigned char>* mask, const FullLevelSet2D* obstac
 /// Outside the initial shape (φ0 ≥ 0) and outside every other shape (ψ > 0) the outline
 /// advances at rate k + s: it returns −s − k. Elsewhere the value relaxes towards the
 /// initial one: −0.2 d / √(d² + 0.5) with d = φ − φ0. The step is 0.25; a cell that ls does
-/// not store has speed 0. Parameters as for `move`.
+/// not store has speed 0. Parameters as for `move`; of the obstacle grid only the side of the
+/// stored value is read (FullLevelSet2D::get, not a derived grid's).
 /// @warning A sample that is not a number counts as 1.0, so that it cannot spread into the
 ///          level set.
 template <class LevelSetT, class CachedImageT>
@@ -128,7 +126,10 @@ double move_speed_based(const vorn::Image<unsigned char>* mask,
   const double phi = ls->get(x, y);
   const double phi0 = initialValue(*initial, x, y);
   const double d = phi - phi0;
-  const double psi = obstacles->get(x, y);
+  // Only the side of ψ matters here, so the grid's stored value is read rather than what a
+  // derived grid's get may compute: the evolver's grid stores the side everywhere and
+  // computes distances only where they are read.
+  const double psi = obstacles->FullLevelSet2D::get(x, y);
   if (psi <= 0.0 || phi0 < 0.0) return -0.2 * d / std::sqrt(d * d + 0.5);
   double s = stiffnessImage->sample(x, y);
   if (std::isnan(s)) s = 1.0;

@@ -6,21 +6,11 @@
 #include <cmath>
 #include <limits>
 
+#include "lomvet/segment.h"
+
 namespace {
 
-// A contour segment a + t d, t in [0, 1], with 1 / |d|² (0 for a degenerate segment).
-struct Segment {
-  double ax, ay, dx, dy, inv;
-};
-
-inline double distance2(const Segment& s, double px, double py) {
-  double qx = px - s.ax, qy = py - s.ay;
-  double t = (qx * s.dx + qy * s.dy) * s.inv;
-  t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-  qx -= t * s.dx;
-  qy -= t * s.dy;
-  return qx * qx + qy * qy;
-}
+using Segment = ContourSegment;
 
 // Per-cell nearest segment found so far and its squared distance.
 struct Field {
@@ -37,7 +27,7 @@ struct Field {
   inline void relax(double& b, int& s, double px, double py, std::size_t j) const {
     const int c = nearest[j];
     if (c < 0 || c == s) return;
-    const double d = distance2(segments[static_cast<std::size_t>(c)], px, py);
+    const double d = segmentDistance2(segments[static_cast<std::size_t>(c)], px, py);
     if (d < b) {
       b = d;
       s = c;
@@ -123,12 +113,8 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   const double hy = grid.getYSpace() > 0 ? grid.getYSpace() : 1.0;
   segments.clear();
   for (const auto& e : edges) {
-    const auto& a = points[static_cast<std::size_t>(e.first)];
-    const auto& b = points[static_cast<std::size_t>(e.second)];
-    Segment s{a.x * hx, a.y * hy, (b.x - a.x) * hx, (b.y - a.y) * hy, 0.0};
-    const double len2 = s.dx * s.dx + s.dy * s.dy;
-    s.inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
-    segments.push_back(s);
+    segments.push_back(Segment::between(points[static_cast<std::size_t>(e.first)],
+                                        points[static_cast<std::size_t>(e.second)], hx, hy));
   }
 
   const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
@@ -162,7 +148,7 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
   spanEnd.resize(static_cast<std::size_t>(h));
   for (std::size_t k = 0; k < edges.size(); ++k) {
     // The segment in locals: stores into best[] could otherwise alias its fields and force
-    // a reload per cell. The distance is distance2's, term for term.
+    // a reload per cell. The distance is segmentDistance2's, term for term.
     const Segment s = segments[k];
     const int id = static_cast<int>(k);
     const double mx = s.ax + 0.5 * s.dx, my = s.ay + 0.5 * s.dy;
@@ -186,7 +172,7 @@ bool ensureSignedDistance(FullLevelSet2D& grid, const CancelCallback& cancel, do
       int* rowNearest = nearest.data() + row;
       const double qy = py - s.ay, qyDy = qy * s.dy;
       // No branch on whether a segment beats a cell's best: that is a coin toss where discs
-      // overlap. std::max / std::min clamp as distance2 does, NaN included.
+      // overlap. std::max / std::min clamp as segmentDistance2 does, NaN included.
       for (int x = x0; x <= x1; ++x) {
         const double qx = x * hx - s.ax;
         const double t = std::min(std::max((qx * s.dx + qyDy) * s.inv, 0.0), 1.0);

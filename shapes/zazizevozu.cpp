@@ -39,19 +39,6 @@ void contour(const RectLevelSet& ls, ContourPoints& points, ContourEdges& edges)
   }
 }
 
-// Marks one inside cell; cells beyond the mask or the grid are skipped rather than mirrored
-// (the grid would otherwise lower a cell on the far side of its border).
-void markCell(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles, int x, int y,
-              double v) {
-  if (x < 0 || y < 0) return;
-  if (x < obstacles.getWidth() && y < obstacles.getHeight()) {
-    double& o = obstacles(x, y);
-    o = std::min(o, v);
-  }
-  if (mask.getDataPtr() && mask.nchannels > 0 && x < mask.getWidth() && y < mask.getHeight())
-    mask(x, y, 0) = 0;
-}
-
 // Calls f(x, y, value) for the inside cells of a sparse level set as a scan-line fill finds
 // them: each negative band cell covers the cells up to the next stored cell of its row (or
 // the canvas edge), so the deep inside, which the band does not store, takes the value of
@@ -104,47 +91,51 @@ bool insideAt(const RectLevelSet& ls, int x, int y) { return ls.have(x, y) && ls
 // The scan-line fill of forEachFilledCell, for one cell.
 bool insideAt(const SparseLevelSet2D& ls, int x, int y) { return ls.isInside(x, y); }
 
-void markInside(const FullLevelSet& ls, vorn::Image<unsigned char>& mask,
-                FullLevelSet2D& obstacles) {
-  for (int y = 0; y < ls.getHeight(); ++y)
-    for (int x = 0; x < ls.getWidth(); ++x) {
-      const double v = ls.get(x, y);
-      if (v < 0.0) markCell(mask, obstacles, x, y, v);
-    }
+// Calls f(x, y, value) for every cell below 0, in row order: the cells markInsidePixels
+// marks. The dense and rectangle kinds read their arrays directly, since this runs for a
+// shape whenever the evolver's worker takes it into its record of the others.
+template <class F>
+void forEachInsideCell(const FullLevelSet& ls, const F& f) {
+  const int w = ls.getWidth();
+  const double* v = ls.getValues();
+  for (int y = 0; y < ls.getHeight(); ++y, v += w)
+    for (int x = 0; x < w; ++x)
+      if (v[x] < 0.0) f(x, y, v[x]);
 }
 
-// Runs for every other shape before each shape step, so it reads and writes the arrays
-// directly; it marks what markCell would, cell for cell.
-void markInside(const RectLevelSet& ls, vorn::Image<unsigned char>& mask,
-                FullLevelSet2D& obstacles) {
+template <class F>
+void forEachInsideCell(const RectLevelSet& ls, const F& f) {
   const FullLevelSet2D& grid = ls.getGrid();
   const int gw = grid.getWidth(), x0 = ls.getX0(), y0 = ls.getY0();
+  for (int j = 0; j < grid.getHeight(); ++j) {
+    const double* row = grid.getValues() + static_cast<std::size_t>(j) * gw;
+    for (int i = 0; i < gw; ++i)
+      if (row[i] < 0.0) f(i + x0, j + y0, row[i]);
+  }
+}
+
+template <class F>
+void forEachInsideCell(const SparseLevelSet2D& ls, const F& f) { forEachFilledCell(ls, f); }
+
+// Marks the inside cells; cells beyond the mask or the grid are skipped rather than mirrored
+// (the grid would otherwise lower a cell on the far side of its border).
+template <class LevelSetT>
+void markInside(const LevelSetT& ls, vorn::Image<unsigned char>& mask,
+                FullLevelSet2D& obstacles) {
   const int ow = obstacles.getWidth(), oh = obstacles.getHeight();
   unsigned char* m = mask.getDataPtr();
   const int mw = m && mask.nchannels > 0 ? mask.getWidth() : 0;
   const int mh = m && mask.nchannels > 0 ? mask.getHeight() : 0;
-  for (int j = 0; j < grid.getHeight(); ++j) {
-    const int y = j + y0;
-    if (y < 0) continue;
-    const double* row = grid.getValues() + static_cast<std::size_t>(j) * gw;
-    for (int i = 0; i < gw; ++i) {
-      const double v = row[i];
-      const int x = i + x0;
-      if (!(v < 0.0) || x < 0) continue;
-      if (x < ow && y < oh) {
-        double& o =
-            obstacles.values[static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * ow];
-        o = std::min(o, v);
-      }
-      if (x < mw && y < mh)
-        m[(static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * mw) * mask.nchannels] = 0;
+  forEachInsideCell(ls, [&](int x, int y, double v) {
+    if (x < 0 || y < 0) return;
+    if (x < ow && y < oh) {
+      double& o =
+          obstacles.values[static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * ow];
+      o = std::min(o, v);
     }
-  }
-}
-
-void markInside(const SparseLevelSet2D& ls, vorn::Image<unsigned char>& mask,
-                FullLevelSet2D& obstacles) {
-  forEachFilledCell(ls, [&](int x, int y, double v) { markCell(mask, obstacles, x, y, v); });
+    if (x < mw && y < mh)
+      m[(static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * mw) * mask.nchannels] = 0;
+  });
 }
 
 vorn::Image<unsigned char> emptyMask(int w, int h) {
@@ -254,6 +245,14 @@ void ZazizEvozu<LevelSetT>::markInsidePixels(vorn::Image<unsigned char>& mask,
 template <class LevelSetT>
 bool ZazizEvozu<LevelSetT>::isInside(int x, int y) const {
   return insideAt(*levelSet, x, y);
+}
+
+template <class LevelSetT>
+void ZazizEvozu<LevelSetT>::getInsideCells(int width, int height,
+                                           std::vector<InsideCell>& cells) {
+  forEachInsideCell(*levelSet, [&](int x, int y, double v) {
+    if (x >= 0 && y >= 0 && x < width && y < height) cells.push_back({x, y, v});
+  });
 }
 
 template <class LevelSetT>

@@ -82,6 +82,8 @@ class ZazizEvozu : public ZazizEvozuBase {
   /// by the same scan-line fill, so that its deep inside, which the band does not store,
   /// counts as inside.
   bool isInside(int x, int y) const override;
+  /// @brief The cells `markInsidePixels` marks, read from the level set directly.
+  void getInsideCells(int width, int height, std::vector<InsideCell>& cells) override;
   /// @brief Stores the name; "original" selects the kernel `move`, any other
   /// `move_speed_based`.
   void setEvolutionMethod(const std::string& name) override;

@@ -3,6 +3,7 @@
 // the motion-model draw of reset and the plain-text form.
 #include "shapes/zazizevozubase.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -29,6 +30,18 @@ std::unique_ptr<ZazizEvozuBase> ZazizEvozuBase::create(const Polygon& polygon,
   if (kind == "SparseLevelSet")
     return std::make_unique<ZazizEvozu<SparseLevelSet2D>>(polygon, mask);
   return std::make_unique<ZazizEvozu<FullLevelSet>>(polygon, mask);
+}
+
+void ZazizEvozuBase::getInsideCells(int width, int height, std::vector<InsideCell>& cells) {
+  if (width <= 0 || height <= 0) return;
+  vorn::Image<unsigned char> free(width, height, 1);
+  free = 1;
+  FullLevelSet2D lowest(width, height);
+  std::fill(lowest.values.begin(), lowest.values.end(), 1e10);
+  markInsidePixels(free, lowest);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (free(x, y, 0) == 0) cells.push_back({x, y, lowest.get(x, y)});
 }
 
 void ZazizEvozuBase::reset() {

@@ -17,6 +17,14 @@
 
 typedef struct _cairo cairo_t;
 
+/// @brief A canvas cell that `ZazizEvozuBase::markInsidePixels` marks, with the value it
+/// lowers the obstacle grid to there (below 0).
+struct InsideCell {
+  int x;
+  int y;
+  double value;
+};
+
 /// @brief One evolving region of the canvas, over one level-set kind.
 ///
 /// Sign convention of the level set: negative inside, positive outside, canvas pixels.
@@ -85,6 +93,15 @@ class ZazizEvozuBase {
   /// @brief Whether canvas cell (x, y) is inside the shape as `markInsidePixels` counts it
   /// for the free-space mask: here, a stored value below 0.
   virtual bool isInside(int x, int y) const;
+  /// @brief Appends the cells of a width × height canvas that `markInsidePixels` marks, each
+  /// once, in row order (rows from the top, columns from the left), with the value each
+  /// lowers a grid of 1e10 to.
+  ///
+  /// The evolver's worker keeps these lists instead of marking every shape for every step.
+  /// The kinds walk their level sets directly; the default marks a scratch canvas, so any
+  /// shape that can mark itself can list itself.
+  /// @param cells appended to (not cleared).
+  virtual void getInsideCells(int width, int height, std::vector<InsideCell>& cells);
   /// Stores the name; "original" selects the kernel `move`, any other `move_speed_based`.
   virtual void setEvolutionMethod(const std::string& name);
   /// Stores the name and builds the stiffness image ("perlin", "perlin_hard", else none).
