@@ -1,11 +1,6 @@
 // glimshape — app
 // Purpose: the text of Help ▸ About: the program's version and the versions of the libraries
 // it was built with and runs with.
-// librsvg's GLib headers name a field "signals", which Qt defines as a keyword: they come first.
-#ifdef GLIM_HAVE_RSVG
-#include <librsvg/rsvg.h>
-#endif
-
 #include <cairo.h>
 #include <libxml/xmlversion.h>
 #include <png.h>
@@ -18,6 +13,7 @@
 #include <QtGlobal>
 
 #include "app/mainwindow.h"
+#include "svg/fullreader.h"
 
 #ifndef GLIM_VERSION
 #define GLIM_VERSION "unknown"
@@ -34,14 +30,7 @@ QString MainWindow::aboutText() {
              .arg(LIBJPEG_TURBO_VERSION_NUMBER / 1000 % 1000)
              .arg(LIBJPEG_TURBO_VERSION_NUMBER % 1000);
 #endif
-#ifdef GLIM_HAVE_RSVG
-  const QString rsvg = QStringLiteral("%1.%2.%3")
-                           .arg(rsvg_major_version)
-                           .arg(rsvg_minor_version)
-                           .arg(rsvg_micro_version);
-#else
-  const QString rsvg = tr("not built in");
-#endif
+  const QString rsvg = QString::fromStdString(rendererVersion());
   return tr("<h3>glimshape %1</h3>"
             "<p>Makes the shapes of an SVG drawing grow into each other until they fill the "
             "canvas.</p>"

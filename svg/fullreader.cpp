@@ -837,3 +837,8 @@ int FullSvgReader::read(const SvgDocument& document, int canvasWidth, int canvas
   }
   return finish();
 }
+
+std::string rendererVersion() {
+  return std::to_string(rsvg_major_version) + "." + std::to_string(rsvg_minor_version) + "." +
+         std::to_string(rsvg_micro_version);
+}

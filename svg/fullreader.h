@@ -63,4 +63,7 @@ public:
   static constexpr const char* language = "en";
 };
 
+/// @brief The version of librsvg the full reader draws with, as "major.minor.micro".
+std::string rendererVersion();
+
 #endif
