@@ -92,7 +92,7 @@ std::size_t FullLevelSet2D::index(int x, int y) const {
          static_cast<std::size_t>(mirror(y, height)) * static_cast<std::size_t>(width);
 }
 
-double FullLevelSet2D::get(int x, int y) const {
+double FullLevelSet2D::getMirrored(int x, int y) const {
   if (width <= 0 || height <= 0) return 0.0;
   return values[index(x, y)];
 }

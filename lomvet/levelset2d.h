@@ -100,7 +100,15 @@ class FullLevelSet2D : public LevelSet2D {
   int getHeight() const override { return height; }
   /// @brief The value at (x, y), mirrored outside the grid.
   /// @warning An empty grid reads 0.0.
-  double get(int x, int y) const override;
+  double get(int x, int y) const override {
+    // Inside the grid, where nearly every read falls, no mirroring is needed; the speed
+    // kernels read several values per cell and step.
+    if (static_cast<unsigned>(x) < static_cast<unsigned>(width) &&
+        static_cast<unsigned>(y) < static_cast<unsigned>(height))
+      return values[static_cast<std::size_t>(x) +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(width)];
+    return getMirrored(x, y);
+  }
   /// @brief A reference to the value at (x, y), mirrored outside the grid.
   /// @warning An empty grid hands out a scratch cell that belongs to no position.
   double& operator()(int x, int y) override;
@@ -153,6 +161,7 @@ class FullLevelSet2D : public LevelSet2D {
 
  private:
   std::size_t index(int x, int y) const;
+  double getMirrored(int x, int y) const;
   double scratch = 0.0;
 };
 
