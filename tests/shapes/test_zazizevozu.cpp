@@ -216,8 +216,7 @@ TEST(ShapeMotion, RectangleReframesOnlyWhenTheInsideNearsItsEdge) {
 // inside (value < 0) and on the stored cells just outside (0 ≤ value < 1), and clears the
 // mask on the inside alone; the sparse kind's scan-line fill marks the same inside as the
 // dense kind, the unstored deep inside with the value of the nearest negative band cell to
-// its left, and of the outside only its band. The canvas is W × H, the ring's centre
-// (cx, cy).
+// its left. The canvas is W × H, the ring's centre (cx, cy).
 void markingLowersOnlyAndCoversTheInside(int W, int H, int cx, int cy) {
   useQuickModel();
   const auto mask = ringMask(W, H, cx, cy, 6, 17);  // a thick ring with a hole
@@ -260,10 +259,9 @@ void markingLowersOnlyAndCoversTheInside(int W, int H, int cx, int cy) {
     const auto& row = sparse->levelSet->getRows()[y];
     for (int x = 0; x < W; ++x) {
       if (dense->get(x, y) >= 0.0) {
-        const bool marked = sparse->have(x, y) && sparse->get(x, y) < 1.0;
-        nearOutside += marked;
-        EXPECT_EQ(sobst.get(x, y), marked ? std::min(start.get(x, y), sparse->get(x, y))
-                                          : start.get(x, y)) << x << "," << y;
+        const double v = sparse->have(x, y) ? sparse->get(x, y) : 1.0;
+        nearOutside += v < 1.0;
+        EXPECT_EQ(sobst.get(x, y), v < 1.0 ? std::min(start.get(x, y), v) : start.get(x, y));
         continue;
       }
       unstored += !sparse->have(x, y);
