@@ -135,8 +135,11 @@ class ZazizEvozuEvolver {
   /// canvas commands and as the reference the record is compared with.
   ///
   /// The canvas size is the first shape's. The mask becomes 1 everywhere and 0 inside the
-  /// marked shapes; the grid starts at 1e10, takes each marked shape's negative values and
-  /// is re-initialised to the signed distance of their union (negative inside). Prints
+  /// marked shapes; the grid starts at 1e10, takes the lowest of the marked shapes' values
+  /// on their insides and on their stored cells just outside (below 1, see
+  /// `ZazizEvozuBase::markInsidePixels`), so that its zero contour runs along their
+  /// outlines, and is re-initialised to the signed distance of their union (negative
+  /// inside). Prints
   /// "initting mask." while progress lines are on. Nothing happens without shapes.
   /// @param exclude index of the shape left out, -1 for none.
   /// @warning The caller holds `mutex` or knows that no worker runs.

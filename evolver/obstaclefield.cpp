@@ -23,18 +23,19 @@ int mirror(int a, int n) {
   return static_cast<int>(m < n ? m : period - 1 - m);
 }
 
-bool rowOrder(const InsideCell& a, const InsideCell& b) {
+bool rowOrder(const MarkedCell& a, const MarkedCell& b) {
   return a.y != b.y ? a.y < b.y : a.x < b.x;
 }
 
-// Keeps the cells of a w × h canvas whose value is below 0, in row order and each once (the
-// lowest value where a cell came twice). The shapes' lists are already so; a list that is
-// not gets sorted.
-void tidy(std::vector<InsideCell>& cells, int w, int h) {
+// Keeps the cells of a w × h canvas that lower a grid of 1e10 (a value below
+// ZazizEvozuBase::markedBelow), in row order and each once (the lowest value where a cell
+// came twice). The shapes' lists are already so; a list that is not gets sorted.
+void tidy(std::vector<MarkedCell>& cells, int w, int h) {
   bool ordered = true;
   std::size_t kept = 0;
-  for (const InsideCell& c : cells) {
-    if (c.x < 0 || c.y < 0 || c.x >= w || c.y >= h || !(c.value < 0.0)) continue;
+  for (const MarkedCell& c : cells) {
+    if (c.x < 0 || c.y < 0 || c.x >= w || c.y >= h || !(c.value < ZazizEvozuBase::markedBelow))
+      continue;
     if (kept > 0 && !rowOrder(cells[kept - 1], c)) ordered = false;
     cells[kept++] = c;
   }
@@ -147,13 +148,13 @@ void ObstacleField::touch(std::size_t cell) {
 void ObstacleField::include(Source& source, ZazizEvozuBase& shape) {
   source.shape = &shape;
   source.cells.clear();
-  shape.getInsideCells(width, height, source.cells);
+  shape.getMarkedCells(width, height, source.cells);
   tidy(source.cells, width, height);
   source.minX = width;
   source.maxX = -1;
   source.minY = source.cells.empty() ? 0 : source.cells.front().y;
   source.maxY = source.cells.empty() ? -1 : source.cells.back().y;
-  for (const InsideCell& c : source.cells) {
+  for (const MarkedCell& c : source.cells) {
     source.minX = std::min(source.minX, c.x);
     source.maxX = std::max(source.maxX, c.x);
     const std::size_t i = static_cast<std::size_t>(c.y) * static_cast<std::size_t>(width) +
@@ -166,7 +167,7 @@ void ObstacleField::include(Source& source, ZazizEvozuBase& shape) {
 }
 
 void ObstacleField::exclude(Source& source) {
-  for (const InsideCell& c : source.cells) {
+  for (const MarkedCell& c : source.cells) {
     const std::size_t i = static_cast<std::size_t>(c.y) * static_cast<std::size_t>(width) +
                           static_cast<std::size_t>(c.x);
     touch(i);
@@ -185,7 +186,7 @@ double ObstacleField::lowestAt(std::size_t cell) {
   if (!std::isnan(value)) return value;
   const int x = static_cast<int>(cell % static_cast<std::size_t>(width));
   const int y = static_cast<int>(cell / static_cast<std::size_t>(width));
-  const InsideCell key{x, y, 0.0};
+  const MarkedCell key{x, y, 0.0};
   double found = infinity;
   for (const Source& s : sources) {
     if (!s.included || x < s.minX || x > s.maxX || y < s.minY || y > s.maxY) continue;
@@ -200,10 +201,12 @@ void ObstacleField::finishUpdate() {
   unsigned char* free = mask.getDataPtr();
   const std::size_t w = static_cast<std::size_t>(width);
   for (const std::size_t i : touched) {
-    const bool inside = count[i] > 0;
-    free[i] = inside ? 0 : 1;
+    // Free where no shape is inside; the grid's side is the marked value's, as the
+    // rebuild's contour takes it (a cell marked 0 lies on the contour, on its inner side).
+    const double marked = markedValue(i);
+    free[i] = marked < 0.0 ? 0 : 1;
     // The side until a step reads ψ here.
-    grid.values[i] = inside ? -farAway : farAway;
+    grid.values[i] = marked > 0.0 ? farAway : -farAway;
     // The marching-squares cells with this cell as a corner.
     const int x = static_cast<int>(i % w), y = static_cast<int>(i / w);
     for (int cy = std::max(y - 1, 0); cy <= std::min(y, height - 2); ++cy)
@@ -234,8 +237,8 @@ void ObstacleField::rebuildBucket(int b) {
       // Corners as the case table numbers them: (x, y), (x + 1, y), (x + 1, y + 1), (x, y + 1).
       const std::size_t c0 = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
       const std::size_t c[4] = {c0, c0 + 1, c0 + w + 1, c0 + w};
-      const int kase = (count[c[0]] == 0 ? 1 : 0) | (count[c[1]] == 0 ? 2 : 0) |
-                       (count[c[2]] == 0 ? 4 : 0) | (count[c[3]] == 0 ? 8 : 0);
+      const int kase = (markedValue(c[0]) > 0.0 ? 1 : 0) | (markedValue(c[1]) > 0.0 ? 2 : 0) |
+                       (markedValue(c[2]) > 0.0 ? 4 : 0) | (markedValue(c[3]) > 0.0 ? 8 : 0);
       const int nseg = MarchingSquares::lut_size[kase];
       for (int s = 0; s < nseg; ++s) {
         vorn::Vec2<double> ends[2];
@@ -282,15 +285,15 @@ double ObstacleField::getDistance(int x, int y) {
   const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                         static_cast<std::size_t>(x);
   if (computedAt[i] == step) return grid.values[i];
-  const bool inside = count[i] > 0;
+  const double marked = markedValue(i);
   double psi;
   if (segmentCount == 0) {
     // No contour: the rebuild keeps the marked values.
-    psi = inside ? lowestAt(i) : farAway;
+    psi = marked;
   } else {
     // The rebuild's signs: 0 inside on the contour; outside on it the marked value stays.
     const double d = std::sqrt(tileDistance2(x, y));
-    psi = inside ? (d > 0 ? -d : 0.0) : (d > 0 ? d : farAway);
+    psi = marked > 0.0 ? (d > 0 ? d : marked) : (d > 0 ? -d : 0.0);
   }
   grid.values[i] = psi;
   computedAt[i] = step;

@@ -20,32 +20,35 @@
 /// the step touches instead of the whole canvas.
 ///
 /// The whole-canvas rebuild (`ZazizEvozuEvolver::updateMask`) marks every other shape on a
-/// grid of 1e10 (each inside cell lowered to the lowest value of the shapes covering it) and
-/// re-initialises the grid to the signed distance of the marked grid's zero contour. This
-/// record keeps what that rebuild starts from, per cell: how many of the included shapes
-/// cover it and their lowest value. Between two steps of a pass only two shapes change
-/// places (the one that just moved comes back, the next one leaves), so only their inside
+/// grid of 1e10 (each cell a shape marks, its inside and the stored cells just outside it,
+/// lowered to the lowest value of the shapes marking it) and re-initialises the grid to the
+/// signed distance of the marked grid's zero contour, which runs along the shapes' outlines.
+/// This record keeps what that rebuild starts from, per cell: how many of the included
+/// shapes mark it and their lowest value. Between two steps of a pass only two shapes change
+/// places (the one that just moved comes back, the next one leaves), so only their marked
 /// cells are counted in or out. The zero contour, found with the same marching-squares table
 /// and crossings as the rebuild, is kept as segments in square buckets of `bucketSize`
 /// cells; a bucket is rebuilt when a cell of it changes.
 ///
 /// What a step reads:
-/// - `getMask()`: 1 where no included shape is, 0 where one is, everywhere.
+/// - `getMask()`: 1 where no included shape is inside (lowest value below 0), 0 where one
+///   is, everywhere.
 /// - `getGrid()`: its `get(x, y)` is the signed distance ψ to the contour, computed on
 ///   the first read of a cell in a step and then kept for the step. It is exact: the least
 ///   distance over every segment that can be nearest. The cells of one bucket's square (a
 ///   tile) share those candidates: on the tile's first read the buckets are searched ring by
 ///   ring for the segment nearest to its centre, and every segment within that distance
 ///   plus the tile's diameter is gathered. The grid's stored values (`values`, the base
-///   class's `get`) hold the side everywhere: a value ≤ 0 inside an included shape, above 0
-///   outside, and ψ where it has been read.
+///   class's `get`) hold the side everywhere: a value ≤ 0 where the marked value is ≤ 0
+///   (inside an included shape, or on an outline that runs through the cell), above 0
+///   elsewhere, and ψ where it has been read.
 ///
 /// ψ agrees with the rebuild to the bit where the rebuild's band is exact (within 5 pixels
 /// of the contour unless the contour is very dense); beyond it ψ is the exact distance and
 /// the rebuild's sweeps give an upper bound. Without a contour ψ is the rebuild's value too:
-/// 1e10 outside (a lone shape), the lowest value of the covering shapes inside.
+/// the marked value (1e10 away from every shape).
 ///
-/// Every shape is listed (`ZazizEvozuBase::getInsideCells`) when it is counted in, and the
+/// Every shape is listed (`ZazizEvozuBase::getMarkedCells`) when it is counted in, and the
 /// list is kept to count it out again, so the record always equals the union of what was
 /// listed. A shape that changes while it is counted in (outside a step: reset, commands,
 /// a new drawing) must be announced with `invalidate`; `update` then rebuilds the record.
@@ -94,11 +97,11 @@ class ObstacleField {
   };
 
   // One list position of the evolver: which shape was listed, whether its cells are
-  // counted in, the cells and their bounding box (inclusive).
+  // counted in, the marked cells and their bounding box (inclusive).
   struct Source {
     const ZazizEvozuBase* shape = nullptr;
     bool included = false;
-    std::vector<InsideCell> cells;
+    std::vector<MarkedCell> cells;
     int minX = 0, minY = 0, maxX = -1, maxY = -1;
   };
 
@@ -121,7 +124,7 @@ class ObstacleField {
   int width = 0;
   int height = 0;
   std::atomic<bool> valid{false};
-  // Per cell: included shapes covering it, and their lowest value (farAway where none does,
+  // Per cell: included shapes marking it, and their lowest value (farAway where none does,
   // NaN when the shape that held the lowest left and the next lowest is still to be found).
   std::vector<std::uint32_t> count;
   std::vector<double> lowest;

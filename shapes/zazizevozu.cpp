@@ -42,7 +42,9 @@ void contour(const RectLevelSet& ls, ContourPoints& points, ContourEdges& edges)
 // Calls f(x, y, value) for the inside cells of a sparse level set as a scan-line fill finds
 // them: each negative band cell covers the cells up to the next stored cell of its row (or
 // the canvas edge), so the deep inside, which the band does not store, takes the value of
-// the nearest negative band cell to its left.
+// the nearest negative band cell to its left. Stored cells from 0 to below `outsideBelow`
+// are passed on as well, each with its own value (no fill span holds a stored cell but the
+// one it starts from, so every cell comes once, in row order).
 //
 // A row whose first stored cell is negative begins inside: the band keeps both sides of
 // every crossing, so an outside cell left of it would be stored. That happens when the
@@ -53,7 +55,7 @@ void contour(const RectLevelSet& ls, ContourPoints& points, ContourEdges& edges)
 // the side of the first cell of its neighbouring rows: inside rows take that cell's value
 // (a shape holding the canvas border keeps the rows that its band does not reach).
 template <class F>
-void forEachFilledCell(const SparseLevelSet2D& ls, F&& f) {
+void forEachFilledCell(const SparseLevelSet2D& ls, F&& f, double outsideBelow = 0.0) {
   const auto& rows = ls.getRows();
   const int w = ls.getWidth();
   const int h = static_cast<int>(rows.size());
@@ -80,6 +82,8 @@ void forEachFilledCell(const SparseLevelSet2D& ls, F&& f) {
       if (it->second < 0.0) {
         const int xEnd = std::min(next == row.end() ? w : next->first, w);
         for (int x = std::max(it->first, 0); x < xEnd; ++x) f(x, y, it->second);
+      } else if (it->second < outsideBelow && it->first >= 0 && it->first < w) {
+        f(it->first, y, it->second);
       }
       it = next;
     }
@@ -91,34 +95,39 @@ bool insideAt(const RectLevelSet& ls, int x, int y) { return ls.have(x, y) && ls
 // The scan-line fill of forEachFilledCell, for one cell.
 bool insideAt(const SparseLevelSet2D& ls, int x, int y) { return ls.isInside(x, y); }
 
-// Calls f(x, y, value) for every cell below 0, in row order: the cells markInsidePixels
-// marks. The dense and rectangle kinds read their arrays directly, since this runs for a
-// shape whenever the evolver's worker takes it into its record of the others.
+// Calls f(x, y, value) for every cell markInsidePixels marks, in row order: the inside
+// (below 0) and the stored cells just outside (below ZazizEvozuBase::markedBelow). The
+// dense and rectangle kinds read their arrays directly, since this runs for a shape
+// whenever the evolver's worker takes it into its record of the others; the rectangle
+// kind's cells beyond its rectangle are not stored and never marked.
 template <class F>
-void forEachInsideCell(const FullLevelSet& ls, const F& f) {
+void forEachMarkedCell(const FullLevelSet& ls, const F& f) {
   const int w = ls.getWidth();
   const double* v = ls.getValues();
   for (int y = 0; y < ls.getHeight(); ++y, v += w)
     for (int x = 0; x < w; ++x)
-      if (v[x] < 0.0) f(x, y, v[x]);
+      if (v[x] < ZazizEvozuBase::markedBelow) f(x, y, v[x]);
 }
 
 template <class F>
-void forEachInsideCell(const RectLevelSet& ls, const F& f) {
+void forEachMarkedCell(const RectLevelSet& ls, const F& f) {
   const FullLevelSet2D& grid = ls.getGrid();
   const int gw = grid.getWidth(), x0 = ls.getX0(), y0 = ls.getY0();
   for (int j = 0; j < grid.getHeight(); ++j) {
     const double* row = grid.getValues() + static_cast<std::size_t>(j) * gw;
     for (int i = 0; i < gw; ++i)
-      if (row[i] < 0.0) f(i + x0, j + y0, row[i]);
+      if (row[i] < ZazizEvozuBase::markedBelow) f(i + x0, j + y0, row[i]);
   }
 }
 
 template <class F>
-void forEachInsideCell(const SparseLevelSet2D& ls, const F& f) { forEachFilledCell(ls, f); }
+void forEachMarkedCell(const SparseLevelSet2D& ls, const F& f) {
+  forEachFilledCell(ls, f, ZazizEvozuBase::markedBelow);
+}
 
-// Marks the inside cells; cells beyond the mask or the grid are skipped rather than mirrored
-// (the grid would otherwise lower a cell on the far side of its border).
+// Marks the inside in the mask and the grid and the cells just outside in the grid alone;
+// cells beyond the mask or the grid are skipped rather than mirrored (the grid would
+// otherwise lower a cell on the far side of its border).
 template <class LevelSetT>
 void markInside(const LevelSetT& ls, vorn::Image<unsigned char>& mask,
                 FullLevelSet2D& obstacles) {
@@ -126,14 +135,14 @@ void markInside(const LevelSetT& ls, vorn::Image<unsigned char>& mask,
   unsigned char* m = mask.getDataPtr();
   const int mw = m && mask.nchannels > 0 ? mask.getWidth() : 0;
   const int mh = m && mask.nchannels > 0 ? mask.getHeight() : 0;
-  forEachInsideCell(ls, [&](int x, int y, double v) {
+  forEachMarkedCell(ls, [&](int x, int y, double v) {
     if (x < 0 || y < 0) return;
     if (x < ow && y < oh) {
       double& o =
           obstacles.values[static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * ow];
       o = std::min(o, v);
     }
-    if (x < mw && y < mh)
+    if (v < 0.0 && x < mw && y < mh)
       m[(static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * mw) * mask.nchannels] = 0;
   });
 }
@@ -248,9 +257,9 @@ bool ZazizEvozu<LevelSetT>::isInside(int x, int y) const {
 }
 
 template <class LevelSetT>
-void ZazizEvozu<LevelSetT>::getInsideCells(int width, int height,
-                                           std::vector<InsideCell>& cells) {
-  forEachInsideCell(*levelSet, [&](int x, int y, double v) {
+void ZazizEvozu<LevelSetT>::getMarkedCells(int width, int height,
+                                           std::vector<MarkedCell>& cells) {
+  forEachMarkedCell(*levelSet, [&](int x, int y, double v) {
     if (x >= 0 && y >= 0 && x < width && y < height) cells.push_back({x, y, v});
   });
 }

@@ -72,18 +72,20 @@ class ZazizEvozu : public ZazizEvozuBase {
   /// @brief Copies the initial level set back, then draws a new motion model.
   void reset() override;
   /// @brief For every cell whose value v < 0: the obstacle grid becomes min(its value, v)
-  /// and channel 0 of the mask becomes 0.
+  /// and channel 0 of the mask becomes 0; for every stored cell with 0 ≤ v < `markedBelow`
+  /// the obstacle grid becomes min(its value, v), the mask stays.
   ///
   /// The sparse kind fills each row from every negative band cell up to the next stored
   /// cell (or the canvas edge) with that cell's value, so the unstored deep inside is
-  /// marked too. Cells outside the mask or the grid are skipped.
+  /// marked too. The rectangle kind marks its rectangle's cells only. Cells outside the
+  /// mask or the grid are skipped.
   void markInsidePixels(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles) override;
   /// @brief Whether `markInsidePixels` marks canvas cell (x, y). The sparse kind decides it
   /// by the same scan-line fill, so that its deep inside, which the band does not store,
   /// counts as inside.
   bool isInside(int x, int y) const override;
   /// @brief The cells `markInsidePixels` marks, read from the level set directly.
-  void getInsideCells(int width, int height, std::vector<InsideCell>& cells) override;
+  void getMarkedCells(int width, int height, std::vector<MarkedCell>& cells) override;
   /// @brief Stores the name; "original" selects the kernel `move`, any other
   /// `move_speed_based`.
   void setEvolutionMethod(const std::string& name) override;

@@ -32,7 +32,7 @@ std::unique_ptr<ZazizEvozuBase> ZazizEvozuBase::create(const Polygon& polygon,
   return std::make_unique<ZazizEvozu<FullLevelSet>>(polygon, mask);
 }
 
-void ZazizEvozuBase::getInsideCells(int width, int height, std::vector<InsideCell>& cells) {
+void ZazizEvozuBase::getMarkedCells(int width, int height, std::vector<MarkedCell>& cells) {
   if (width <= 0 || height <= 0) return;
   vorn::Image<unsigned char> free(width, height, 1);
   free = 1;
@@ -41,7 +41,7 @@ void ZazizEvozuBase::getInsideCells(int width, int height, std::vector<InsideCel
   markInsidePixels(free, lowest);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      if (free(x, y, 0) == 0) cells.push_back({x, y, lowest.get(x, y)});
+      if (lowest.get(x, y) < markedBelow) cells.push_back({x, y, lowest.get(x, y)});
 }
 
 void ZazizEvozuBase::reset() {

@@ -18,8 +18,9 @@
 typedef struct _cairo cairo_t;
 
 /// @brief A canvas cell that `ZazizEvozuBase::markInsidePixels` marks, with the value it
-/// lowers the obstacle grid to there (below 0).
-struct InsideCell {
+/// lowers the obstacle grid to there: below 0 inside the shape, from 0 to below
+/// `ZazizEvozuBase::markedBelow` on the cells just outside it.
+struct MarkedCell {
   int x;
   int y;
   double value;
@@ -35,6 +36,9 @@ class ZazizEvozuBase {
  public:
   /// Program-wide serial number of the next shape; every construction takes one.
   static std::atomic<int> s_zazizEvozuIndex;
+  /// Outside cells whose value lies below this (pixels) are marked into the obstacle grid
+  /// by `markInsidePixels`.
+  static constexpr double markedBelow = 1.0;
 
   /// @brief A new shape of the kind named by the settings' `levelSetType`:
   /// "RectLevelSet", "SparseLevelSet", anything else the dense grid.
@@ -87,21 +91,32 @@ class ZazizEvozuBase {
   /// distributions and sets noise, stiffness, speed and method from it; clears the
   /// frozen and selected flags.
   virtual void reset();
-  /// @brief Clears the shape's inside in the free-space mask and lowers the obstacle grid
-  /// to the shape's own values there (never raises it).
+  /// @brief Clears the shape's inside (values below 0) in the free-space mask and lowers
+  /// the obstacle grid to the shape's own values (never raises it) on the inside and on
+  /// the stored cells just outside it (values from 0 to below `markedBelow`).
+  ///
+  /// The evolver re-initialises the marked grid to the distance of its zero contour. With
+  /// the inside alone marked on a grid of 1e10, that contour would run through the other
+  /// shapes' inside cells, up to a cell short of their outlines, and a moving shape would
+  /// grow that far into them. A cell 4-adjacent to the inside holds a value below 1 in a
+  /// signed distance, so with those cells marked too every crossing of the union's outline
+  /// lies between real values, where the shapes' own outlines are. Only values the level
+  /// set stores take part: the rectangle kind's stand-in beyond its rectangle and the
+  /// cells off the sparse kind's band are not marked.
   virtual void markInsidePixels(vorn::Image<unsigned char>& mask, FullLevelSet2D& obstacles) = 0;
   /// @brief Whether canvas cell (x, y) is inside the shape as `markInsidePixels` counts it
   /// for the free-space mask: here, a stored value below 0.
   virtual bool isInside(int x, int y) const;
-  /// @brief Appends the cells of a width × height canvas that `markInsidePixels` marks, each
-  /// once, in row order (rows from the top, columns from the left), with the value each
-  /// lowers a grid of 1e10 to.
+  /// @brief Appends the cells of a width × height canvas that `markInsidePixels` marks in
+  /// the obstacle grid (the inside and the cells just outside it), each once, in row order
+  /// (rows from the top, columns from the left), with the value each lowers a grid of 1e10
+  /// to; the inside cells are those with a value below 0.
   ///
   /// The evolver's worker keeps these lists instead of marking every shape for every step.
   /// The kinds walk their level sets directly; the default marks a scratch canvas, so any
   /// shape that can mark itself can list itself.
   /// @param cells appended to (not cleared).
-  virtual void getInsideCells(int width, int height, std::vector<InsideCell>& cells);
+  virtual void getMarkedCells(int width, int height, std::vector<MarkedCell>& cells);
   /// Stores the name; "original" selects the kernel `move`, any other `move_speed_based`.
   virtual void setEvolutionMethod(const std::string& name);
   /// Stores the name and builds the stiffness image ("perlin", "perlin_hard", else none).

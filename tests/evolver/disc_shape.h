@@ -90,10 +90,8 @@ class DiscShape : public ZazizEvozuBase {
     for (int y = 0; y < getHeight(); ++y)
       for (int x = 0; x < getWidth(); ++x) {
         const double v = grid.get(x, y);
-        if (v < 0.0) {
-          obstacles(x, y) = std::min(obstacles(x, y), v);
-          mask(x, y, 0) = 0;
-        }
+        if (v < markedBelow) obstacles(x, y) = std::min(obstacles(x, y), v);
+        if (v < 0.0) mask(x, y, 0) = 0;
       }
   }
 

@@ -17,8 +17,8 @@
 
 namespace {
 
-// ψ by brute force: the rebuild's marked grid (1e10, each other shape's inside lowered to
-// its values), its contour, the least distance over every segment; no contour keeps the
+// ψ by brute force: the rebuild's marked grid (1e10, each other shape's marked cells lowered
+// to its values), its contour, the least distance over every segment; no contour keeps the
 // marked value.
 struct BruteForce {
   FullLevelSet2D marked;

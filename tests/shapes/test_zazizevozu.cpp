@@ -213,9 +213,10 @@ TEST(ShapeMotion, RectangleReframesOnlyWhenTheInsideNearsItsEdge) {
 }
 
 // Marking never raises the obstacle grid, lowers it exactly to the shape's value on its
-// inside (value < 0) and clears the mask there; the sparse kind's scan-line fill marks the
-// same cells as the dense kind, the unstored deep inside with the value of the nearest
-// negative band cell to its left. The canvas is W × H, the ring's centre (cx, cy).
+// inside (value < 0) and on the stored cells just outside (0 ≤ value < 1), and clears the
+// mask on the inside alone; the sparse kind's scan-line fill marks the same inside as the
+// dense kind, the unstored deep inside with the value of the nearest negative band cell to
+// its left. The canvas is W × H, the ring's centre (cx, cy).
 void markingLowersOnlyAndCoversTheInside(int W, int H, int cx, int cy) {
   useQuickModel();
   const auto mask = ringMask(W, H, cx, cy, 6, 17);  // a thick ring with a hole
@@ -242,21 +243,27 @@ void markingLowersOnlyAndCoversTheInside(int W, int H, int cx, int cy) {
     for (int x = 0; x < W; ++x) {
       const double v = dense->get(x, y);
       EXPECT_EQ(dm(x, y, 0), v < 0.0 ? 0 : 1);
-      EXPECT_EQ(dobst.get(x, y), v < 0.0 ? std::min(start.get(x, y), v) : start.get(x, y));
+      EXPECT_EQ(dobst.get(x, y), v < 1.0 ? std::min(start.get(x, y), v) : start.get(x, y));
     }
   // The rectangle stores the dense values over its rectangle and nothing is inside beyond.
   const auto& [rm, robst] = results[1];
   EXPECT_TRUE(glimtest::sameImage(rm, dm));
   EXPECT_EQ(robst.values, dobst.values);
-  // The sparse fill marks the same cells; each takes the value of the stored cell at or
-  // left of it, which is a negative band cell.
+  // The sparse fill marks the same inside; each cell takes the value of the stored cell at
+  // or left of it, which is a negative band cell. Outside, stored cells below 1 are marked
+  // with their own values and nothing beyond the band is.
   const auto& [sm, sobst] = results[2];
   EXPECT_TRUE(glimtest::sameImage(sm, dm));
-  long unstored = 0;
+  long unstored = 0, nearOutside = 0;
   for (int y = 0; y < H; ++y) {
     const auto& row = sparse->levelSet->getRows()[y];
     for (int x = 0; x < W; ++x) {
-      if (dense->get(x, y) >= 0.0) continue;
+      if (dense->get(x, y) >= 0.0) {
+        const double v = sparse->have(x, y) ? sparse->get(x, y) : 1.0;
+        nearOutside += v < 1.0;
+        EXPECT_EQ(sobst.get(x, y), v < 1.0 ? std::min(start.get(x, y), v) : start.get(x, y));
+        continue;
+      }
       unstored += !sparse->have(x, y);
       auto it = row.upper_bound(x);
       ASSERT_NE(it, row.begin());
@@ -266,6 +273,7 @@ void markingLowersOnlyAndCoversTheInside(int W, int H, int cx, int cy) {
     }
   }
   EXPECT_GT(unstored, 20) << "the ring should be thicker than the band";
+  EXPECT_GT(nearOutside, 100) << "both outlines of the ring";
 }
 
 TEST(ShapeOccupancy, MarkingLowersOnlyAndCoversTheInside) {
