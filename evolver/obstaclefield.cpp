@@ -13,16 +13,6 @@ namespace {
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-// Reflection about the border cells with period 2n, as the dense grid reads beyond its
-// border; n must be positive.
-int mirror(int a, int n) {
-  long long m = a < 0 ? -static_cast<long long>(a) : a;
-  if (m < n) return static_cast<int>(m);
-  const long long period = 2LL * n;
-  m %= period;
-  return static_cast<int>(m < n ? m : period - 1 - m);
-}
-
 bool rowOrder(const MarkedCell& a, const MarkedCell& b) {
   return a.y != b.y ? a.y < b.y : a.x < b.x;
 }
@@ -56,7 +46,7 @@ void tidy(std::vector<MarkedCell>& cells, int w, int h) {
 
 double ObstacleField::Grid::get(int x, int y) const {
   if (width <= 0 || height <= 0) return 0.0;
-  return owner.getDistance(mirror(x, width), mirror(y, height));
+  return owner.getDistance(mirrorIndex(x, width), mirrorIndex(y, height));
 }
 
 ObstacleField::ObstacleField() : grid(*this) {}

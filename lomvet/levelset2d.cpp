@@ -17,16 +17,15 @@ LevelSet2D::~LevelSet2D() = default;
 double LevelSet2D::getXSpace() const { return xSpace; }
 double LevelSet2D::getYSpace() const { return ySpace; }
 
-namespace {
-
-// Reflection about the border cells with period 2n; n must be positive.
-int mirror(int a, int n) {
+int mirrorIndex(int a, int n) {
   long long m = a < 0 ? -static_cast<long long>(a) : a;
   if (m < n) return static_cast<int>(m);
   const long long period = 2LL * n;
   m %= period;
   return static_cast<int>(m < n ? m : period - 1 - m);
 }
+
+namespace {
 
 // Reads go through the virtual get, so a grid that overrides it is differenced as it reads.
 auto differencesOf(const FullLevelSet2D& g) {
@@ -88,8 +87,8 @@ void FullLevelSet2D::resize(int w, int h) {
 
 // In size_t: a grid may hold more cells than an int counts.
 std::size_t FullLevelSet2D::index(int x, int y) const {
-  return static_cast<std::size_t>(mirror(x, width)) +
-         static_cast<std::size_t>(mirror(y, height)) * static_cast<std::size_t>(width);
+  return static_cast<std::size_t>(mirrorIndex(x, width)) +
+         static_cast<std::size_t>(mirrorIndex(y, height)) * static_cast<std::size_t>(width);
 }
 
 double FullLevelSet2D::getMirrored(int x, int y) const {

@@ -66,6 +66,11 @@ class LevelSet2D {
   double ySpace = 1.0;
 };
 
+/// @brief Index @p a reflected about the border cells of a dimension of @p n cells, with
+/// period 2n, as `FullLevelSet2D` reads beyond its border: −1 gives 1, n gives n − 1.
+/// @warning @p n must be positive.
+int mirrorIndex(int a, int n);
+
 /// @brief A dense width × height grid of doubles, row-major (index x + y × width).
 ///
 /// `get` and `operator()` accept coordinates outside the grid and mirror them about the
