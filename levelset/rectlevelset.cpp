@@ -75,15 +75,6 @@ RectLevelSet::RectLevelSet(const FullLevelSet2D& full)
 
 RectLevelSet::~RectLevelSet() { grid.release(); }
 
-bool RectLevelSet::have(int x, int y) const {
-  return x >= x0 && y >= y0 && x - x0 < grid.getWidth() && y - y0 < grid.getHeight();
-}
-
-double RectLevelSet::get(int x, int y) const {
-  if (!have(x, y)) return outsideValue;
-  return grid.get(x - x0, y - y0);
-}
-
 double& RectLevelSet::operator()(int x, int y) {
   if (have(x, y)) return grid(x - x0, y - y0);
   // A cell of this object rather than one shared by every rectangle: a stray write cannot

@@ -55,7 +55,12 @@ class RectLevelSet : public LevelSet2D {
   double getYSpace() const override { return grid.getYSpace(); }
 
   /// @brief The value at canvas cell (x, y); 1.0 outside the rectangle.
-  double get(int x, int y) const override;
+  ///
+  /// Final and inline, so that the speed kernels, which read it several times per cell and
+  /// step through a RectLevelSet, call it directly.
+  double get(int x, int y) const final {
+    return have(x, y) ? grid.FullLevelSet2D::get(x - x0, y - y0) : outsideValue;
+  }
 
   /// @brief A reference to the value at canvas cell (x, y).
   /// @warning Outside the rectangle the reference is a cell of this object that holds 1.0
@@ -63,7 +68,9 @@ class RectLevelSet : public LevelSet2D {
   double& operator()(int x, int y) override;
 
   /// @brief Whether (x, y) lies in the rectangle.
-  bool have(int x, int y) const override;
+  bool have(int x, int y) const final {
+    return x >= x0 && y >= y0 && x - x0 < grid.getWidth() && y - y0 < grid.getHeight();
+  }
 
   /// @brief Finite differences at canvas cell (x, y), computed on the grid (value per
   /// pixel). The grid reads mirrored values beyond its border; at the first column (row)
