@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "clip/polygonclipper.h"
+#include "evolver/canvas_shapes.h"
 #include "evolver/evolver.h"
 #include "lomvet/progress.h"
 #include "settings/glimshapesettings.h"
@@ -215,28 +216,14 @@ void batchPath(const char* kind) {
   printRow("batch", kind, "Occupy", measure(evolver), &fill);
 }
 
-template <class F>
-vorn::Image<unsigned char> maskOf(int w, int h, F inside) {
-  vorn::Image<unsigned char> m(w, h, 1);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) m(x, y, 0) = inside(x, y) ? 255 : 0;
-  return m;
-}
-
-std::shared_ptr<ZazizEvozuBase> boxShape(int x0, int y0, int x1, int y1) {
-  std::shared_ptr<ZazizEvozuBase> s = ZazizEvozuBase::create(Polygon(), maskOf(128, 128, [=](int x, int y) {
-    return x >= x0 && x <= x1 && y >= y0 && y <= y1;
-  }));
-  s->updatePolygons();
-  return s;
-}
-
 // Two boxes whose facing outlines lie at x = 29.5 and 31.5 along rows 20 … 107, a third box
 // beside them; the share of the gap's area the Closer command covers.
 void gap(const char* kind) {
   seedAlike();
   ZazizEvozuEvolver evolver;
-  evolver.setShapes({boxShape(10, 20, 29, 107), boxShape(32, 20, 51, 107), boxShape(70, 30, 100, 60)});
+  evolver.setShapes({glimtest::boxShape(128, 128, 10, 20, 29, 107),
+                     glimtest::boxShape(128, 128, 32, 20, 51, 107),
+                     glimtest::boxShape(128, 128, 70, 30, 100, 60)});
   const Region strip = box(29.5, 20.0, 31.5, 107.0);
   auto open = [&] {
     Region taken;
@@ -259,7 +246,7 @@ void stopLatency(const char* kind) {
   for (int j = 0; j < 20; ++j)
     for (int i = 0; i < 20; ++i) {
       const double cx = 3.2 + 6.4 * i, cy = 3.2 + 6.4 * j;
-      shapes.push_back(ZazizEvozuBase::create(Polygon(), maskOf(128, 128, [=](int x, int y) {
+      shapes.push_back(ZazizEvozuBase::create(Polygon(), glimtest::maskOf(128, 128, [=](int x, int y) {
         return std::hypot(x - cx, y - cy) <= 2.0;
       })));
     }
